@@ -1,0 +1,32 @@
+# One interface target carries the language standard and the warning set for
+# all of our own targets; third-party code is compiled without it.
+add_library(quillbox_options INTERFACE)
+target_compile_features(quillbox_options INTERFACE cxx_std_20)
+target_compile_options(quillbox_options INTERFACE
+  -Wall -Wextra -Wpedantic -Werror
+  -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-align
+  -Wformat=2 -Wimplicit-fallthrough -Wmissing-declarations)
+
+# The sanitizer preset turns this on for everything we build.
+option(QUILLBOX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(QUILLBOX_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+option(QUILLBOX_HARDEN "Hardening flags for release builds" OFF)
+if(QUILLBOX_HARDEN)
+  add_compile_definitions(_FORTIFY_SOURCE=3 _GLIBCXX_ASSERTIONS)
+  add_compile_options(-fstack-protector-strong)
+endif()
+
+# Each library is a static core that tests link, plus a thin shared library that
+# adds only the extern "C" exports.
+function(quillbox_shared_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
+  add_library(${name} SHARED ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE quillbox_options ${ARG_LINK})
+  set_target_properties(${name} PROPERTIES
+    LIBRARY_OUTPUT_DIRECTORY ${QUILLBOX_DLL_DIR}
+    LINK_OPTIONS "-Wl,--no-undefined")
+endfunction()

@@ -1,0 +1,15 @@
+#pragma once
+// Every file-system path passes through here before it reaches the system:
+// "E:\News\x.fb2" becomes "<mount point of E>/News/x.fb2", and '\' becomes '/'.
+// No other code knows about mount points.
+
+#include <string>
+#include <string_view>
+
+namespace quillbox::platform {
+
+// The path the system understands. A drive letter with no drive behind it maps
+// to a path under "/nonexistent-drive-X" so that every use of it fails cleanly.
+std::string toNativePath(std::string_view path);
+
+}  // namespace quillbox::platform
