@@ -17,13 +17,13 @@ struct StoredImage {
 };
 
 struct NewsItem {
-    std::string key;          // identity of the item within its feed
+    std::string key;  // identity of the item within its feed
     std::string title;
-    std::string link;         // absolute address of the item's page
+    std::string link;  // absolute address of the item's page
     std::string author;
     std::int64_t published = 0;  // Unix seconds; 0 when the feed gave no date
     std::int64_t firstSeen = 0;  // Unix seconds when we first fetched it
-    std::string contentHtml;  // the item's text as HTML, relative links resolved
+    std::string contentHtml;     // the item's text as HTML, relative links resolved
     std::vector<StoredImage> images;
 };
 
@@ -40,8 +40,8 @@ struct FeedFailure {
 };
 
 struct NewsBook {
-    std::string bookTitle;       // for example "News 2026-12-07 09:30"
-    std::int64_t created = 0;    // Unix seconds
+    std::string bookTitle;     // for example "News 2026-12-07 09:30"
+    std::int64_t created = 0;  // Unix seconds
     std::string language = "ru";
     std::vector<FeedNews> feeds;        // only feeds with news
     std::vector<FeedFailure> failures;  // listed in the book's last section
