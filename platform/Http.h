@@ -36,6 +36,8 @@ class CookieJar {
     // The libcurl share handle (CURLSH*), for the implementation.
     void* shareHandle() const;
     void clear();
+    // The cookies held, one Netscape cookie-file line each.
+    std::vector<std::string> cookies() const;
 
   private:
     struct Impl;
@@ -43,11 +45,16 @@ class CookieJar {
 };
 
 // The one jar of the process, shared by the browser stand-in and downloads.
+// The program and each library that uses it link this code statically; all of
+// them find the same jar (the first copy in the process's global symbol scope).
 CookieJar& sharedCookieJar();
 
 struct HttpRequest {
     std::string url;
-    ProxySettings proxy;               // used when proxy.host is not empty
+    ProxySettings proxy;  // used when proxy.host is not empty
+    // With no proxy.host: true uses the system's proxy configuration (the
+    // http_proxy/https_proxy/no_proxy environment), false goes direct.
+    bool useSystemProxy = false;
     std::string userAgent;             // empty: no User-Agent header
     std::vector<std::string> headers;  // extra "Name: value" lines
     // A transfer fails with TimedOut when nothing arrives and nothing is sent
@@ -81,7 +88,8 @@ struct HttpResponse {
     std::string header(const std::string& name) const;
 };
 
-// Called while a transfer waits, at least every 50 ms.
+// Called while a transfer waits, at least every 50 ms (and not more often than
+// every 10 ms while data flows).
 using Pump = std::function<void()>;
 // Takes each block of the body as it arrives; returning false stops the
 // transfer with SinkRefused.
@@ -91,6 +99,28 @@ using BodySink = std::function<bool(const char* data, std::size_t size)>;
 // is a response, not an error. With a sink, the body goes to the sink only.
 Result<HttpResponse> httpGet(const HttpRequest& request, const Pump& pump,
                              const BodySink& sink = BodySink());
+
+// One GET that moves on only when asked, for callers that run their own event
+// loop (the browser stand-in). Not copyable; destroying it abandons the transfer.
+class HttpTransfer {
+  public:
+    explicit HttpTransfer(const HttpRequest& request, BodySink sink = BodySink());
+    ~HttpTransfer();
+    HttpTransfer(const HttpTransfer&) = delete;
+    HttpTransfer& operator=(const HttpTransfer&) = delete;
+
+    // Moves the transfer on, waiting at most `wait` for the network (0: not at
+    // all). Returns true once it has finished. An exception thrown by the sink
+    // ends the transfer and is rethrown here.
+    bool step(std::chrono::milliseconds wait);
+    bool finished() const;
+    // The outcome, as httpGet gives it. Requires finished().
+    const Result<HttpResponse>& result() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
 
 // Opens a TCP connection to the proxy and closes it again: the reachability
 // test before an account request through a proxy.
