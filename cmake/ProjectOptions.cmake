@@ -26,7 +26,7 @@ function(quillbox_shared_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
   add_library(${name} SHARED ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE quillbox_options ${ARG_LINK})
-  set_target_properties(${name} PROPERTIES
-    LIBRARY_OUTPUT_DIRECTORY ${QUILLBOX_DLL_DIR}
-    LINK_OPTIONS "-Wl,--no-undefined")
+  set_target_properties(${name} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${QUILLBOX_DLL_DIR})
+  # Added to, not replacing, the link options, so the sanitizer flags stay.
+  target_link_options(${name} PRIVATE "-Wl,--no-undefined")
 endfunction()
