@@ -1,0 +1,16 @@
+#pragma once
+// The store's side of the login key: lower-case hexadecimal MD5 of the
+// two-digit day of the month, the login and the password (windows-1251 bytes).
+
+#include <string>
+#include <string_view>
+
+namespace storeserver {
+
+std::string accountKey(int dayOfMonth, std::string_view login, std::string_view password);
+
+// Whether key is the key of login and password for the local day before, of or
+// after today. The password may have been lower-cased (A-Z only) by the client.
+bool keyAccepted(std::string_view key, std::string_view login, std::string_view password);
+
+}  // namespace storeserver
