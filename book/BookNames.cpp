@@ -1,0 +1,34 @@
+#include "BookNames.h"
+
+#include "FixedText.h"
+#include "ProgramFolder.h"
+#include "SafeFolderName.h"
+
+namespace quillbox::book {
+
+bool VerifyTitle(char* text) {
+    if (text == nullptr) {
+        return true;
+    }
+    char* out = text;
+    for (const char* in = text; *in != 0; ++in) {
+        if (!isRemovedFromFileNames(*in)) {
+            *out++ = *in;
+        }
+    }
+    *out = 0;
+    return true;
+}
+
+std::string bookFileName(const TBook& book) {
+    std::string name(fieldText(book.Title));
+    name += fieldText(book.BookType);
+    return withoutFileNameCharacters(name);
+}
+
+std::string computerCopyPath(const TBook& book) {
+    return platform::dataFolder() + "Books/" + safeFolderName(fieldText(book.ShelfName)) + "/" +
+           bookFileName(book);
+}
+
+}  // namespace quillbox::book

@@ -1,0 +1,207 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "BookNames.h"
+#include "FixedText.h"
+#include "ForceFolder.h"
+#include "LibraryFiles.h"
+#include "LibraryIndex.h"
+#include "PathNormaliser.h"
+#include "RecordFile.h"
+
+namespace quillbox::book {
+namespace {
+
+// Records come from files that may be damaged: every text gets a terminating
+// zero within its field before it is used as a text.
+void terminateTexts(TBookShelf& shelf) {
+    terminateField(shelf.Name);
+    terminateField(shelf.Id);
+}
+
+void terminateTexts(TBook& book) {
+    terminateField(book.Author);
+    terminateField(book.Title);
+    terminateField(book.Id);
+    terminateField(book.BookType);
+    terminateField(book.ShelfId);
+    terminateField(book.ShelfName);
+}
+
+void terminateTexts(TMoney& money) {
+    terminateField(money.Balance);
+    for (TPayment& payment : money.Payments) {
+        terminateField(payment.Date);
+        terminateField(payment.Type);
+        terminateField(payment.Summ);
+    }
+    if (money.PaymentCount < 0) {
+        money.PaymentCount = 0;
+    } else if (money.PaymentCount > kMaxPayments) {
+        money.PaymentCount = kMaxPayments;
+    }
+}
+
+TBookShelf shelfRecord(const char* bytes) {
+    TBookShelf shelf{};
+    std::memcpy(static_cast<void*>(&shelf), bytes, kBookShelfRecordSize);
+    terminateTexts(shelf);
+    return shelf;
+}
+
+TBook bookRecord(const char* bytes) {
+    TBook book;
+    std::memcpy(static_cast<void*>(&book), bytes, sizeof book);
+    terminateTexts(book);
+    return book;
+}
+
+bool computerCopyExists(const TBook& book) {
+    const std::string path = platform::toNativePath(computerCopyPath(book));
+    struct stat info {};
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return false;
+    }
+    const bool regular = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(descriptor);
+    return regular;
+}
+
+// Reads a list file; when it cannot be opened it is created empty and false
+// is returned, so that the caller skips the rest of its step.
+bool readList(const std::string& path, std::size_t recordSize,
+              const std::function<void(const char*)>& onRecord) {
+    if (readRecords(path, recordSize, onRecord)) {
+        return true;
+    }
+    createEmptyIfMissing(path);
+    return false;
+}
+
+class Loader {
+  public:
+    Loader(TBookLibrary& library, std::string shelfBase, std::string bookBase)
+        : m_index(library), m_shelfBase(std::move(shelfBase)), m_bookBase(std::move(bookBase)) {}
+
+    // The account's shelves and books. Stored shelves keep their Flags and
+    // start without books; every book read gets flag 2.
+    void loadAccount() {
+        const bool shelvesRead =
+            readList(listPath(m_shelfBase, 1), kBookShelfRecordSize, [this](const char* bytes) {
+                TBookShelf record = shelfRecord(bytes);
+                record.BookCount = 0;
+                m_index.addShelf(record);
+            });
+        if (!shelvesRead) {
+            return;
+        }
+        readList(listPath(m_bookBase, 1), sizeof(TBook), [this](const char* bytes) {
+            TBook record = bookRecord(bytes);
+            TBookShelf* shelf = m_index.shelfForBook(record);
+            if (shelf != nullptr) {
+                record.Flags = kFlagOnAccount;
+                m_index.addBook(*shelf, record);
+            }
+        });
+    }
+
+    // The marks of list 2 (computer) or 3 (reader): known shelves and books get
+    // the flag, unknown ones are added with only that flag. A shelf that is not
+    // known and had no books is left out.
+    void mergeMarks(int list, std::uint16_t flag, bool needComputerCopy) {
+        const bool shelvesRead = readList(
+            listPath(m_shelfBase, list), kBookShelfRecordSize, [this, flag](const char* bytes) {
+                TBookShelf record = shelfRecord(bytes);
+                if (TBookShelf* shelf = m_index.findShelf(record.Id)) {
+                    shelf->Flags |= flag;
+                } else if (record.BookCount > 0) {
+                    record.BookCount = 0;
+                    record.Flags = flag;
+                    m_index.addShelf(record);
+                }
+            });
+        if (!shelvesRead) {
+            return;
+        }
+        readList(listPath(m_bookBase, list), sizeof(TBook),
+                 [this, flag, needComputerCopy](const char* bytes) {
+                     TBook record = bookRecord(bytes);
+                     if (needComputerCopy && !computerCopyExists(record)) {
+                         return;
+                     }
+                     TBookShelf* shelf = m_index.shelfForBook(record);
+                     if (shelf == nullptr) {
+                         return;
+                     }
+                     if (TBook* book = m_index.findBook(*shelf, record.Id)) {
+                         book->Flags |= flag;
+                     } else {
+                         record.Flags = flag;
+                         m_index.addBook(*shelf, record);
+                     }
+                 });
+    }
+
+  private:
+    static std::string listPath(const std::string& base, int list) {
+        return platform::toNativePath(base + std::to_string(list) + ".dat");
+    }
+
+    LibraryIndex m_index;
+    std::string m_shelfBase;
+    std::string m_bookBase;
+};
+
+void loadMoney(TMoney& money, const std::string& path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        createEmptyIfMissing(path);
+        return;
+    }
+    TMoney record;
+    std::size_t done = 0;
+    while (done < sizeof record) {
+        const ssize_t got =
+            ::read(descriptor, reinterpret_cast<char*>(&record) + done, sizeof record - done);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(descriptor);
+    // A file without a whole record leaves the money record as it was.
+    if (done == sizeof record) {
+        terminateTexts(record);
+        money = record;
+    }
+}
+
+}  // namespace
+
+bool LoadBookLibraryFromFile(TBookLibrary& library, TMoney& money, std::string_view folder,
+                             std::string_view shelfPrefix, std::string_view bookPrefix,
+                             bool loadAccount) {
+    if (!ForceFolder(folder)) {
+        return false;
+    }
+    const std::string base(folder);
+    Loader loader(library, base + std::string(shelfPrefix), base + std::string(bookPrefix));
+    if (loadAccount) {
+        loader.loadAccount();
+    }
+    loader.mergeMarks(2, kFlagOnComputer, true);
+    loader.mergeMarks(3, kFlagOnReader, false);
+    loadMoney(money, platform::toNativePath(base + "Money.dat"));
+    return true;
+}
+
+}  // namespace quillbox::book

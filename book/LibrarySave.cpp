@@ -1,0 +1,94 @@
+#include <array>
+#include <memory>
+#include <string>
+
+#include "ForceFolder.h"
+#include "LibraryFiles.h"
+#include "PathNormaliser.h"
+#include "RecordFile.h"
+
+namespace quillbox::book {
+namespace {
+
+constexpr std::uint16_t kListFlags[3] = {kFlagOnAccount, kFlagOnComputer, kFlagOnReader};
+
+}  // namespace
+
+bool SaveBookLibraryToFile(const TBookLibrary& library, const TMoney& money,
+                           std::string_view folder, std::string_view shelfPrefix,
+                           std::string_view bookPrefix) {
+    if (!ForceFolder(folder)) {
+        return false;
+    }
+    const std::string base(folder);
+    // Shelf files 1..3, book files 1..3, then Money.dat: the order the files
+    // are created and replaced in.
+    std::array<std::string, 7> targets;
+    for (int i = 0; i < 3; ++i) {
+        const std::string number = std::to_string(i + 1) + ".dat";
+        targets[i] = platform::toNativePath(base + std::string(shelfPrefix) + number);
+        targets[3 + i] = platform::toNativePath(base + std::string(bookPrefix) + number);
+    }
+    targets[6] = platform::toNativePath(base + "Money.dat");
+
+    std::array<std::unique_ptr<ReplacementFile>, 7> files;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (!canReplace(targets[i])) {
+            return false;
+        }
+        files[i] = std::make_unique<ReplacementFile>(targets[i]);
+        if (!files[i]->create()) {
+            return false;
+        }
+    }
+
+    const std::uint16_t shelfCount =
+        library.ShelfCount < kMaxShelves ? library.ShelfCount : kMaxShelves;
+    for (std::uint16_t s = 0; s < shelfCount; ++s) {
+        const TBookShelf* shelf = library.Shelves[s];
+        if (shelf == nullptr) {
+            continue;
+        }
+        for (int list = 0; list < 3; ++list) {
+            if ((shelf->Flags & kListFlags[list]) != 0 &&
+                !files[list]->write(shelf, kBookShelfRecordSize)) {
+                return false;
+            }
+        }
+        const std::uint16_t bookCount =
+            shelf->BookCount < kMaxBooksPerShelf ? shelf->BookCount : kMaxBooksPerShelf;
+        for (std::uint16_t b = 0; b < bookCount; ++b) {
+            const TBook* book = shelf->BookList[b];
+            if (book == nullptr) {
+                continue;
+            }
+            for (int list = 0; list < 3; ++list) {
+                if ((book->Flags & kListFlags[list]) != 0 &&
+                    !files[3 + list]->write(book, sizeof(TBook))) {
+                    return false;
+                }
+            }
+        }
+    }
+
+    // The money record is record 0 of Money.dat; whatever follows it stays.
+    ReplacementFile& moneyFile = *files[6];
+    if (!moneyFile.write(&money, sizeof money) || !moneyFile.appendTargetFrom(sizeof money)) {
+        return false;
+    }
+
+    for (auto& file : files) {
+        if (!file->finish()) {
+            return false;
+        }
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!files[i]->replaceTarget()) {
+            return false;
+        }
+    }
+    syncFolder(platform::toNativePath(base));
+    return true;
+}
+
+}  // namespace quillbox::book
