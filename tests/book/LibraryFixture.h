@@ -1,0 +1,45 @@
+#pragma once
+// A temporary program folder (QUILLBOX_HOME) with the library folder
+// "BookLibrary/" inside, and the computer copies of books below "Books/".
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "BookNames.h"
+#include "EnvGuard.h"
+#include "FixedText.h"
+#include "LibraryFiles.h"
+#include "SafeFolderName.h"
+#include "TempDir.h"
+#include "TestLibrary.h"
+
+namespace quillbox::test {
+
+class LibraryFolder : public ::testing::Test {
+  protected:
+    TempDir m_home;
+    EnvGuard m_homeGuard{"QUILLBOX_HOME", m_home.path()};
+    const std::string m_folder = m_home.file("BookLibrary/");
+
+    std::string libraryFile(const std::string& name) const { return m_folder + name; }
+
+    bool save(const TBookLibrary& library, const TMoney& money) {
+        return book::SaveBookLibraryToFile(library, money, m_folder, "BookShelfs", "Books");
+    }
+    bool load(TBookLibrary& library, TMoney& money, bool loadAccount) {
+        return book::LoadBookLibraryFromFile(library, money, m_folder, "BookShelfs", "Books",
+                                             loadAccount);
+    }
+
+    // Puts a file where the computer copy of the book is looked for.
+    void placeComputerCopy(const TBook& book) {
+        const std::string shelfFolder =
+            m_home.file("Books/" + safeFolderName(fieldText(book.ShelfName)) + "/");
+        std::filesystem::create_directories(shelfFolder);
+        writeFile(shelfFolder + book::bookFileName(book), "book");
+    }
+};
+
+}  // namespace quillbox::test

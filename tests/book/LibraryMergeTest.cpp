@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "BookNames.h"
+#include "LibraryFixture.h"
+
+using namespace quillbox;
+using namespace quillbox::test;
+
+namespace {
+
+class LibraryMerge : public LibraryFolder {
+  protected:
+    void SetUp() override { std::filesystem::create_directories(m_folder); }
+
+    void writeShelves(const std::string& name, const std::vector<TBookShelf>& shelves) {
+        writeFile(libraryFile(name), shelfFileBytes(shelves));
+    }
+    void writeBooks(const std::string& name, const std::vector<TBook>& books) {
+        writeFile(libraryFile(name), bookFileBytes(books));
+    }
+};
+
+}  // namespace
+
+TEST_F(LibraryMerge, AccountBooksGetFlagTwoOnTheShelfOfTheirIdOrTheLastShelf) {
+    writeShelves("BookShelfs1.dat", {makeShelf("First", "s1", kFlagOnAccount, 9),
+                                     makeShelf("Second", "s2", kFlagOnAccount, 9)});
+    writeBooks("Books1.dat", {makeBook("A", "a", kFlagOnReader, "s1", "stale name"),
+                              makeBook("B", "b", 0, "unknown", "Unknown")});
+    OwnedLibrary owned;
+    TMoney money{};
+    ASSERT_TRUE(load(owned.library, money, true));
+
+    ASSERT_EQ(owned.library.ShelfCount, 2);
+    ASSERT_EQ(owned.shelf(0).BookCount, 1);
+    ASSERT_EQ(owned.shelf(1).BookCount, 1);
+    EXPECT_EQ(owned.book(0, 0).Flags, kFlagOnAccount);
+    EXPECT_EQ(fieldText(owned.book(0, 0).ShelfName), "First");
+    EXPECT_EQ(fieldText(owned.book(1, 0).Title), "B");
+    EXPECT_EQ(fieldText(owned.book(1, 0).ShelfId), "s2");
+}
+
+TEST_F(LibraryMerge, BooksWithoutAnyShelfInTheLibraryAreDropped) {
+    writeShelves("BookShelfs1.dat", {});
+    writeBooks("Books1.dat", {makeBook("A", "a", kFlagOnAccount, "s1", "S")});
+    writeShelves("BookShelfs3.dat", {});
+    writeBooks("Books3.dat", {makeBook("A", "a", kFlagOnReader, "s1", "S")});
+    OwnedLibrary owned;
+    TMoney money{};
+    ASSERT_TRUE(load(owned.library, money, true));
+    EXPECT_EQ(owned.library.ShelfCount, 0);
+}
+
+TEST_F(LibraryMerge, ComputerMarkNeedsTheBookFileInItsShelfFolder) {
+    OwnedLibrary saved;
+    TBookShelf& shelf =
+        saved.addShelf(makeShelf("My: Shelf", "s1", kFlagOnAccount | kFlagOnComputer));
+    const TBook& kept =
+        saved.addBook(shelf, makeBook("Kept?", "k", kFlagOnAccount | kFlagOnComputer));
+    const TBook& deleted =
+        saved.addBook(shelf, makeBook("Deleted", "d", kFlagOnAccount | kFlagOnComputer));
+    ASSERT_TRUE(save(saved.library, TMoney{}));
+    placeComputerCopy(kept);
+    // The copy of the second book was deleted by hand; a folder of its name
+    // does not count as the book either.
+    std::filesystem::create_directories(m_home.file("Books/My Shelf/") +
+                                        book::bookFileName(deleted));
+
+    OwnedLibrary loaded;
+    TMoney money{};
+    ASSERT_TRUE(load(loaded.library, money, true));
+    ASSERT_EQ(loaded.shelf(0).BookCount, 2);
+    EXPECT_EQ(loaded.book(0, 0).Flags, kFlagOnAccount | kFlagOnComputer);
+    EXPECT_EQ(loaded.book(0, 1).Flags, kFlagOnAccount);
+}
+
+TEST_F(LibraryMerge, ShelfNameThatPointsOutsideTheBooksFolderIsLookedUpUnderUnderscore) {
+    TBook book = makeBook("Story", "x", kFlagOnComputer, "s1", "..");
+    writeShelves("BookShelfs2.dat", {makeShelf("..", "s1", kFlagOnComputer, 1)});
+    writeBooks("Books2.dat", {book});
+    // A copy where ".." would lead (the program folder itself) does not count.
+    writeFile(m_home.file("Story.fb2"), "book");
+
+    OwnedLibrary first;
+    TMoney money{};
+    ASSERT_TRUE(load(first.library, money, false));
+    ASSERT_EQ(first.library.ShelfCount, 1);
+    EXPECT_EQ(first.shelf(0).BookCount, 0);
+
+    placeComputerCopy(book);
+    ASSERT_TRUE(fileExists(m_home.file("Books/_/Story.fb2")));
+    OwnedLibrary second;
+    ASSERT_TRUE(load(second.library, money, false));
+    ASSERT_EQ(second.shelf(0).BookCount, 1);
+    EXPECT_EQ(second.book(0, 0).Flags, kFlagOnComputer);
+}
+
+TEST_F(LibraryMerge, UnknownMarkedShelfIsAddedOnlyWhenItHadBooks) {
+    TBook belongs = makeBook("Belongs", "b1", kFlagOnComputer, "new3", "New");
+    placeComputerCopy(belongs);
+    writeShelves("BookShelfs1.dat", {makeShelf("Account", "acc", kFlagOnAccount)});
+    writeShelves("BookShelfs2.dat",
+                 {makeShelf("Empty", "new0", kFlagOnComputer, 0),
+                  makeShelf("New", "new3", kFlagOnAccount | kFlagOnComputer, 3)});
+    writeBooks("Books2.dat", {belongs});
+
+    OwnedLibrary owned;
+    TMoney money{};
+    ASSERT_TRUE(load(owned.library, money, true));
+
+    ASSERT_EQ(owned.library.ShelfCount, 2);
+    EXPECT_EQ(fieldText(owned.shelf(1).Name), "New");
+    EXPECT_EQ(owned.shelf(1).Flags, kFlagOnComputer);
+    ASSERT_EQ(owned.shelf(1).BookCount, 1);
+    EXPECT_EQ(fieldText(owned.book(1, 0).Title), "Belongs");
+    EXPECT_EQ(owned.book(1, 0).Flags, kFlagOnComputer);
+    EXPECT_EQ(owned.shelf(0).BookCount, 0);
+}
+
+TEST_F(LibraryMerge, MarksAreSetNotAddedSoStoredFlagsSurvive) {
+    writeShelves("BookShelfs1.dat",
+                 {makeShelf("S", "s", kFlagOnAccount | kFlagOnComputer | kFlagOnReader)});
+    writeShelves("BookShelfs2.dat", {makeShelf("S", "s", kFlagOnComputer, 1)});
+    writeShelves("BookShelfs3.dat", {makeShelf("S", "s", kFlagOnReader, 1)});
+    writeBooks("Books1.dat", {makeBook("T", "t", kFlagOnAccount, "s", "S")});
+    // The same book listed twice among the reader marks.
+    writeBooks("Books3.dat", {makeBook("T", "t", kFlagOnReader, "s", "S"),
+                              makeBook("T", "t", kFlagOnReader, "s", "S")});
+    OwnedLibrary owned;
+    TMoney money{};
+    ASSERT_TRUE(load(owned.library, money, true));
+    EXPECT_EQ(owned.shelf(0).Flags, kFlagOnAccount | kFlagOnComputer | kFlagOnReader);
+    ASSERT_EQ(owned.shelf(0).BookCount, 1);
+    EXPECT_EQ(owned.book(0, 0).Flags, kFlagOnAccount | kFlagOnReader);
+}
+
+TEST_F(LibraryMerge, LoadingAddsToTheLibraryAndMarksTheFirstOfEqualIds) {
+    OwnedLibrary owned;
+    TBookShelf& first = owned.addShelf(makeShelf("One", "same", kFlagOnAccount));
+    TBookShelf& second = owned.addShelf(makeShelf("Two", "same", kFlagOnAccount));
+    owned.addBook(first, makeBook("X", "dup", kFlagOnAccount));
+    owned.addBook(first, makeBook("X again", "dup", kFlagOnAccount));
+    writeShelves("BookShelfs3.dat", {makeShelf("Any", "same", kFlagOnReader, 2)});
+    writeBooks("Books3.dat", {makeBook("X", "dup", kFlagOnReader, "same", "One"),
+                              makeBook("Fresh", "fresh", kFlagOnReader, "same", "One")});
+
+    TMoney money{};
+    ASSERT_TRUE(load(owned.library, money, false));
+
+    ASSERT_EQ(owned.library.ShelfCount, 2);
+    EXPECT_EQ(first.Flags, kFlagOnAccount | kFlagOnReader);
+    EXPECT_EQ(second.Flags, kFlagOnAccount);
+    ASSERT_EQ(first.BookCount, 3);
+    EXPECT_EQ(owned.book(0, 0).Flags, kFlagOnAccount | kFlagOnReader);
+    EXPECT_EQ(owned.book(0, 1).Flags, kFlagOnAccount);
+    EXPECT_EQ(fieldText(owned.book(0, 2).Title), "Fresh");
+    EXPECT_EQ(owned.book(0, 2).Flags, kFlagOnReader);
+}
+
+TEST_F(LibraryMerge, IdsDifferingOnlyAfterTheirZeroAreDifferent) {
+    TBookShelf stored = makeShelf("S", "id", kFlagOnAccount);
+    OwnedLibrary owned;
+    owned.addShelf(stored);
+    TBookShelf marked = stored;
+    marked.Id[8] = 'z';  // after the terminating zero
+    marked.BookCount = 1;
+    writeShelves("BookShelfs3.dat", {marked});
+    TMoney money{};
+    ASSERT_TRUE(load(owned.library, money, false));
+    ASSERT_EQ(owned.library.ShelfCount, 2);
+    EXPECT_EQ(owned.shelf(0).Flags, kFlagOnAccount);
+    EXPECT_EQ(owned.shelf(1).Flags, kFlagOnReader);
+}
