@@ -215,6 +215,9 @@ struct Transfer {
             curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
             curl_easy_setopt(handle, CURLOPT_MAXREDIRS, static_cast<long>(request.maxRedirects));
         }
+        if (request.failOnErrorStatus) {
+            curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
+        }
         if (request.acceptCompressed) {
             curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "");
         }
@@ -274,6 +277,8 @@ struct Transfer {
                 return failure(HttpFailure::TimedOut, message);
             case CURLE_FILESIZE_EXCEEDED:
                 return failure(HttpFailure::TooLarge, message);
+            case CURLE_HTTP_RETURNED_ERROR:
+                return failure(HttpFailure::ErrorStatus, message);
             case CURLE_WRITE_ERROR:
                 if (tooLarge) {
                     return failure(HttpFailure::TooLarge, "the answer is larger than allowed");
@@ -313,10 +318,10 @@ struct Transfer {
             response.contentType = type;
         }
         detach();
-        if (code != CURLE_OK) {
-            outcome.emplace(mapFailure(code));
-        } else if (proxied() && status == 407) {
+        if (proxied() && status == 407) {
             outcome.emplace(failure(HttpFailure::ProxyFailed, "the proxy refused our credentials"));
+        } else if (code != CURLE_OK) {
+            outcome.emplace(mapFailure(code));
         } else {
             outcome.emplace(std::move(response));
         }

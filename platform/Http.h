@@ -64,7 +64,10 @@ struct HttpRequest {
     int maxRedirects = 0;            // 0: redirects are not followed
     bool acceptCompressed = false;   // ask for and decode gzip/deflate
     std::uint64_t maxBodyBytes = 0;  // 0: no cap; above it: TooLarge
-    CookieJar* cookies = nullptr;    // nullptr: no cookies kept
+    // true: an answer with status 400 or above fails with ErrorStatus before
+    // any of its body reaches the sink.
+    bool failOnErrorStatus = false;
+    CookieJar* cookies = nullptr;  // nullptr: no cookies kept
 };
 
 enum class HttpFailure {
@@ -75,6 +78,7 @@ enum class HttpFailure {
     TooLarge,
     SinkRefused,  // the body sink asked to stop (for example a write error)
     Other,
+    ErrorStatus,  // status 400 or above, with failOnErrorStatus
 };
 
 struct HttpResponse {

@@ -139,6 +139,22 @@ TEST_F(HttpGetTest, AnswerCarriesStatusBodyHeadersAndContentType) {
     EXPECT_EQ(missing.value().body, "not here");
 }
 
+TEST_F(HttpGetTest, ErrorStatusFailsOnlyWhenAskedAndNothingReachesTheSink) {
+    HttpRequest request = requestFor("/missing");
+    request.failOnErrorStatus = true;
+    std::string received;
+    Result<HttpResponse> result =
+        httpGet(request, Pump(), [&received](const char* data, std::size_t size) {
+            received.append(data, size);
+            return true;
+        });
+    EXPECT_EQ(failureOf(result), code(HttpFailure::ErrorStatus));
+    EXPECT_EQ(received, "");
+
+    request.url = m_server.url("/hello");
+    EXPECT_TRUE(httpGet(request, Pump()));
+}
+
 TEST_F(HttpGetTest, SendsUserAgentAndExtraHeadersOnlyWhenAsked) {
     HttpRequest request = requestFor("/echo");
     request.userAgent = "MSIE";
