@@ -7,11 +7,17 @@
 #include <cstdint>
 
 #include "BookTypes.h"
+#include "HostObjects.h"
+#include "SystemTypes.h"
 
 // A copy of the library's last message: 500 characters and a terminating zero.
 struct TBookErrorText {
     char Text[501];
 };
+
+// Shows a zero-terminated windows-1251 text in a message box and returns when
+// the user has closed it.
+using TBookMessageBox = void (*)(const char* ansiText);
 
 extern "C" {
 
@@ -42,5 +48,34 @@ std::uint8_t VerifyTitle(char* text);
 
 // The library's last message (empty until one is set), returned by value.
 TBookErrorText GetBookErrorText();
+
+// Brings the library up to date with the user's account on the store (the
+// store's root: QUILLBOX_STORE_URL, else the built-in one). Login and Password
+// are sent with A-Z lower-cased. The page goes to "Tmp/Tmp.~file" of the data
+// folder; the old library is saved to "BookLibrary/" and rebuilt from the page,
+// and the computer and reader marks of the saved files are merged back.
+// Returns 255 done, 0 page unreadable, 1 "Tmp/" not creatable, 3 no connection
+// or the page overflowed the reader, 4 temporary file not creatable, 5 not
+// writable, 20 login refused; the message is left in the error text. With
+// showMessages the messages also go to the host's message box (SetBookHost).
+std::uint8_t LoadBookLibraryFromURL(TBookLibrary* library, TMoney* money, TUserData userData,
+                                    bool showMessages);
+
+// Downloads the book into folder (ending with a separator) + its shelf's
+// folder + Title + BookType: account request, the browser's visit to the
+// account page (which lets the download in; at most 30 s), then the file,
+// moving progressBar and label ("N%") and processing the application's
+// messages after every 1024-byte block. Returns 255 when at least Size bytes
+// arrived, 0 when folder could not be created, else 4 (nothing is left under
+// the book's name then). The objects may be null and must outlive the call.
+std::uint8_t DownloadFile(const TBook* book, const char* folder, const TUserData* userData,
+                          TApplication* application, TWebBrowser* browser,
+                          TProgressBar* progressBar, TLabel* label, bool showMessages);
+
+// Registers what the library may use outside a call's arguments: the
+// application whose messages are processed while an account update waits for
+// the store, and the message box for showMessages. Either may be null; both
+// must stay valid until replaced.
+void SetBookHost(TApplication* application, TBookMessageBox showMessage);
 
 }  // extern "C"

@@ -1,0 +1,110 @@
+#include "AccountRequest.h"
+
+#include <ctime>
+
+#include "BookErrorText.h"
+#include "BookHost.h"
+#include "MD5.h"
+#include "NetworkTexts.h"
+#include "StoreConfig.h"
+
+namespace quillbox::book {
+namespace {
+
+bool unreserved(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+platform::ProxySettings proxyOf(const TUserData& user) {
+    platform::ProxySettings proxy;
+    proxy.host = std::string(user.ProxyHost.text());
+    proxy.port = user.ProxyPort;
+    proxy.user = std::string(user.ProxyLogin.text());
+    proxy.password = std::string(user.ProxyPassword.text());
+    return proxy;
+}
+
+void reportConnectionFailure(AccountRequestFor purpose, bool showMessages) {
+    const std::string boxText = texts::connectionFailed(hostNameOf(storeRoot()));
+    if (showMessages) {
+        showHostMessage(boxText);
+    }
+    setBookErrorText(purpose == AccountRequestFor::Update ? boxText
+                                                          : texts::downloadConnectionFailed());
+}
+
+}  // namespace
+
+std::string percentEncoded(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(text.size() * 3);
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (unreserved(byte)) {
+            encoded.push_back(c);
+        } else {
+            encoded.push_back('%');
+            encoded.push_back(kHex[byte >> 4]);
+            encoded.push_back(kHex[byte & 0x0F]);
+        }
+    }
+    return encoded;
+}
+
+int localDayOfMonth() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local.tm_mday;
+}
+
+std::string accountPageUrl(std::string_view root, std::string_view login, std::string_view key) {
+    std::string url(root);
+    url += kAccountPagePath;
+    url += "?login=";
+    url += percentEncoded(login);
+    url += "&password=";
+    url += key;
+    return url;
+}
+
+platform::HttpRequest accountRequest(const TUserData& user, std::string_view login,
+                                     std::string_view password, int dayOfMonth) {
+    platform::HttpRequest request;
+    request.url = accountPageUrl(storeRoot(), login, AccountKey(dayOfMonth, login, password));
+    request.stallTimeout = kAccountRequestTimeout;
+    request.connectTimeout = kAccountRequestTimeout;
+    // An error page of the store is no account page.
+    request.failOnErrorStatus = true;
+    if (user.UseProxy) {
+        request.proxy = proxyOf(user);
+        request.userAgent = "MSIE";
+    }
+    return request;
+}
+
+Result<platform::HttpResponse> runAccountRequest(const TUserData& user,
+                                                 const platform::HttpRequest& request,
+                                                 AccountRequestFor purpose, bool showMessages,
+                                                 const platform::Pump& pump,
+                                                 const platform::BodySink& sink) {
+    if (user.UseProxy) {
+        const Status reachable =
+            platform::testProxyConnection(proxyOf(user), kAccountRequestTimeout, pump);
+        if (!reachable) {
+            reportConnectionFailure(purpose, showMessages);
+            return reachable.error();
+        }
+    }
+    Result<platform::HttpResponse> answer = platform::httpGet(request, pump, sink);
+    // A refusal by the caller's own sink (a file it cannot write) is the
+    // caller's to report.
+    if (!answer && answer.error().code != static_cast<int>(platform::HttpFailure::SinkRefused)) {
+        reportConnectionFailure(purpose, showMessages);
+    }
+    return answer;
+}
+
+}  // namespace quillbox::book

@@ -1,0 +1,253 @@
+#include "DownloadFile.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "AccountRequest.h"
+#include "BookNames.h"
+#include "FixedText.h"
+#include "ForceFolder.h"
+#include "Http.h"
+#include "PathNormaliser.h"
+#include "SafeFolderName.h"
+#include "StoreConfig.h"
+
+namespace quillbox::book {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Set while the browser's visit runs. Library-wide, since the browser keeps
+// our handler after the call and may still run it after a visit timed out.
+std::uint8_t g_visitPending = 0;
+
+void onDocumentComplete(void*) {
+    g_visitPending = 0;
+}
+
+// The book's Id is a path below the root; bytes that cannot stand in a URL
+// path are escaped so that the request line stays whole.
+std::string downloadUrl(std::string_view root, std::string_view id) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string url(root);
+    for (const char c : id) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F || std::strchr("\"<>\\^`{|}#", c) != nullptr) {
+            url.push_back('%');
+            url.push_back(kHex[byte >> 4]);
+            url.push_back(kHex[byte & 0x0F]);
+        } else {
+            url.push_back(c);
+        }
+    }
+    return url;
+}
+
+std::string programFileName(const TApplication* application) {
+    const std::string path = application != nullptr ? application->ExeName() : std::string();
+    const std::size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return name.empty() ? std::string("quillbox") : name;
+}
+
+// The book's bytes while they arrive: a file with a temporary name beside the
+// target, removed unless it is moved onto the target complete.
+class PartFile {
+  public:
+    PartFile() = default;
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+    ~PartFile() {
+        if (m_file != nullptr) {
+            std::fclose(m_file);
+        }
+        if (!m_path.empty() && !m_committed) {
+            ::unlink(m_path.c_str());
+        }
+    }
+
+    // nativeFolder ends with '/'.
+    bool open(const std::string& nativeFolder, const std::string& fileName) {
+        std::string pattern = nativeFolder + "." + fileName + ".XXXXXX";
+        const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (descriptor < 0) {
+            return false;
+        }
+        m_path = pattern;
+        m_file = ::fdopen(descriptor, "wb");
+        if (m_file == nullptr) {
+            ::close(descriptor);
+            return false;
+        }
+        return true;
+    }
+
+    bool write(const char* data, std::size_t size) {
+        return std::fwrite(data, 1, size, m_file) == size;
+    }
+
+    // Flushes the bytes to the disk and closes the file.
+    bool finish() {
+        bool written = std::fflush(m_file) == 0 && ::fsync(::fileno(m_file)) == 0;
+        written = std::fclose(m_file) == 0 && written;
+        m_file = nullptr;
+        return written;
+    }
+
+    bool commitAs(const std::string& nativeTarget) {
+        m_committed = ::rename(m_path.c_str(), nativeTarget.c_str()) == 0;
+        return m_committed;
+    }
+
+  private:
+    std::string m_path;
+    std::FILE* m_file = nullptr;
+    bool m_committed = false;
+};
+
+// Waits for the browser's visit to the account page, processing messages.
+// Returns false when it did not complete in time.
+bool visitAccountPage(TWebBrowser& browser, const std::string& url,
+                      const platform::Pump& processMessages) {
+    browser.SetOnDocumentComplete(&onDocumentComplete, nullptr);
+    g_visitPending = 1;
+    browser.Navigate(url);
+    const Clock::time_point deadline = Clock::now() + kBrowserVisitLimit;
+    while (true) {
+        processMessages();
+        if (g_visitPending == 0) {
+            return true;
+        }
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        // Short enough to keep the window lively, long enough not to spin.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+platform::HttpRequest bookRequest(const TBook& book, const TUserData& user,
+                                  const TApplication* application) {
+    platform::HttpRequest request;
+    request.url = downloadUrl(storeRoot(), fieldText(book.Id));
+    if (user.UseProxy) {
+        request.proxy.host = std::string(user.ProxyHost.text());
+        request.proxy.port = user.ProxyPort;
+        // An authenticating proxy refuses the download without these.
+        request.proxy.user = std::string(user.ProxyLogin.text());
+        request.proxy.password = std::string(user.ProxyPassword.text());
+        request.userAgent = "MSIE";
+    } else {
+        request.useSystemProxy = true;
+        request.userAgent = programFileName(application);
+    }
+    request.cookies = &platform::sharedCookieJar();
+    request.stallTimeout = kDownloadStallTimeout;
+    request.connectTimeout = kDownloadStallTimeout;
+    request.maxRedirects = 10;
+    // An error page is not the book.
+    request.failOnErrorStatus = true;
+    return request;
+}
+
+}  // namespace
+
+std::uint64_t downloadPercent(std::uint64_t received, std::uint64_t size) {
+    const std::uint64_t scaled = received * 100;
+    std::uint64_t percent = scaled / size;
+    const std::uint64_t rest = scaled % size;
+    if (rest * 2 > size || (rest * 2 == size && percent % 2 == 1)) {
+        ++percent;
+    }
+    return percent;
+}
+
+std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUserData& user,
+                          TApplication* application, TWebBrowser* browser, TProgressBar* bar,
+                          TLabel* label, bool showMessages) {
+    if (!ForceFolder(folder)) {
+        return kDownloadNoFolder;
+    }
+    // Nothing to fetch, and no percent to show.
+    if (book.Size == 0) {
+        return kDownloadFailed;
+    }
+    const platform::Pump processMessages = [application] {
+        if (application != nullptr) {
+            application->ProcessMessages();
+        }
+    };
+
+    const platform::HttpRequest account =
+        accountRequest(user, user.Login.text(), user.Password.text(), localDayOfMonth());
+    const Result<platform::HttpResponse> accountAnswer =
+        runAccountRequest(user, account, AccountRequestFor::Download, showMessages, processMessages,
+                          [](const char*, std::size_t) { return true; });
+    if (!accountAnswer) {
+        return kDownloadFailed;
+    }
+
+    if (browser != nullptr && !visitAccountPage(*browser, account.url, processMessages)) {
+        return kDownloadFailed;
+    }
+    if (bar != nullptr) {
+        bar->SetPosition(0);
+    }
+    if (label != nullptr) {
+        label->SetCaption("0%");
+    }
+
+    const std::string fileName = bookFileName(book);
+    const std::string shelfFolder =
+        std::string(folder) + safeFolderName(fieldText(book.ShelfName)) + "\\";
+    ForceFolder(shelfFolder);
+    const std::string nativeFolder = platform::toNativePath(shelfFolder);
+    const std::string nativeTarget = platform::toNativePath(shelfFolder + fileName);
+
+    PartFile part;
+    if (!part.open(nativeFolder, fileName)) {
+        return kDownloadFailed;
+    }
+    std::uint64_t received = 0;
+    bool writeFailed = false;
+    const auto takeBlocks = [&](const char* data, std::size_t size) {
+        while (size > 0) {
+            const std::size_t block = std::min(size, kDownloadBlockBytes);
+            if (!part.write(data, block)) {
+                writeFailed = true;
+                return false;
+            }
+            data += block;
+            size -= block;
+            received += block;
+            const std::uint64_t percent = downloadPercent(received, book.Size);
+            if (label != nullptr) {
+                label->SetCaption((std::to_string(percent) + "%").c_str());
+            }
+            if (bar != nullptr) {
+                bar->SetPosition(static_cast<int>(std::min<std::uint64_t>(percent, INT_MAX)));
+            }
+            processMessages();
+        }
+        return true;
+    };
+    // A transfer that breaks off simply ends the data; the count decides.
+    (void)platform::httpGet(bookRequest(book, user, application), processMessages, takeBlocks);
+    if (!part.finish() || writeFailed) {
+        received = 0;
+    }
+    if (received < book.Size || !part.commitAs(nativeTarget)) {
+        return kDownloadFailed;
+    }
+    return kDownloadDone;
+}
+
+}  // namespace quillbox::book

@@ -1,0 +1,45 @@
+#pragma once
+// Downloading one book file from the store into a folder on the computer.
+
+#include <chrono>
+#include <cstdint>
+#include <string_view>
+
+#include "BookTypes.h"
+#include "HostObjects.h"
+#include "SystemTypes.h"
+
+namespace quillbox::book {
+
+inline constexpr std::uint8_t kDownloadDone = 255;
+inline constexpr std::uint8_t kDownloadFailed = 4;
+inline constexpr std::uint8_t kDownloadNoFolder = 0;
+
+// How long the browser's visit to the account page may take.
+inline constexpr std::chrono::milliseconds kBrowserVisitLimit{30000};
+// No byte of the book for this long ends the download.
+inline constexpr std::chrono::milliseconds kDownloadStallTimeout{30000};
+// The book arrives in blocks of this size; after each the progress moves and
+// the application's messages are processed.
+inline constexpr std::size_t kDownloadBlockBytes = 1024;
+
+// Fetches the book at the store's root + book.Id into folder + the shelf's
+// folder name + "/" + Title + BookType (without / \ ? * : " < > |):
+// ForceFolder(folder) (0 when it fails); the account request with the stored
+// login and password (4 when it fails); the browser's visit to the account
+// page, which lets the download in (4 when it does not complete within
+// kBrowserVisitLimit); then the download, moving bar and label ("N%") and
+// processing the application's messages after every block. Returns 255 when
+// at least book.Size bytes arrived, else 4 (also for Size 0). The file is
+// written under a temporary name in the same folder and renamed only when
+// complete, so a failed download leaves nothing under the book's name.
+// application, browser, bar and label may be null; they must outlive the call.
+std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUserData& user,
+                          TApplication* application, TWebBrowser* browser, TProgressBar* bar,
+                          TLabel* label, bool showMessages);
+
+// received * 100 / size rounded to the nearest whole number, halves to the
+// even neighbour. Requires size > 0.
+std::uint64_t downloadPercent(std::uint64_t received, std::uint64_t size);
+
+}  // namespace quillbox::book
