@@ -3,16 +3,21 @@
 // whether the drive is removable and has a medium. QUILLBOX_DRIVES (for example
 // "E=/tmp/reader;G=/tmp/other") replaces the table with folders that count as
 // removable drives with a medium while the folder exists.
+//
+// Without the override the table comes from /proc/self/mountinfo and sysfs:
+// the root file system is C, every other mounted block device follows in
+// mount-point order; pseudo file systems are left out.
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillbox::platform {
 
 struct Drive {
     int number = 0;          // 2 = C, 3 = D, ... 25 = Z
-    std::string mountPoint;  // without a trailing '/'
+    std::string mountPoint;  // without a trailing '/'; empty for the root file system
     bool removable = false;
     bool hasMedium = false;
 };
@@ -22,5 +27,36 @@ std::vector<Drive> readDriveTable();
 
 // Mount point of the drive with this letter ('A'..'Z', either case), if any.
 std::optional<std::string> driveMountPoint(char letter);
+
+// One line of /proc/<pid>/mountinfo, with the octal escapes (\040 for a
+// space and so on) of the paths undone.
+struct MountEntry {
+    unsigned major = 0;
+    unsigned minor = 0;
+    std::string root;        // the folder of the file system that is mounted
+    std::string mountPoint;  // where it is mounted
+    std::string fileSystem;  // e.g. "ext4", "vfat"
+    std::string source;      // e.g. "/dev/sdb1"
+};
+
+// Parses mountinfo text; lines that do not have the expected shape are skipped.
+std::vector<MountEntry> parseMountInfo(std::string_view text);
+
+// What sysfs says about a block device.
+struct BlockDevice {
+    bool known = false;      // sysfs has an entry for the device
+    bool removable = false;  // its disk reports removable media or sits on USB
+    bool hasMedium = false;  // its size is not zero
+};
+
+// Looks the device up under sysfsRoot (normally "/sys") through dev/block/M:m.
+BlockDevice describeBlockDevice(unsigned major, unsigned minor, const std::string& sysfsRoot);
+
+// Builds the drive table from mount entries: the root file system is C, the
+// other mounted block devices follow in mount-point order up to Z. Bind mounts
+// of sub-folders, repeated mounts of one device and pseudo file systems are
+// left out.
+std::vector<Drive> drivesFromMounts(const std::vector<MountEntry>& mounts,
+                                    const std::string& sysfsRoot);
 
 }  // namespace quillbox::platform

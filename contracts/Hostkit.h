@@ -1,0 +1,48 @@
+#pragma once
+// The C interface of the Hostkit library (dll/libHostkit.so): settings and
+// account storage, folders and copies on the reader, starting with the system.
+// Records are owned by the caller. Texts are zero-terminated ANSI strings;
+// paths may start with a drive letter ("E:\News\"), which the library maps to
+// that drive's mount point. No call throws.
+
+#include "HostObjects.h"
+#include "SystemTypes.h"
+
+extern "C" {
+
+// Fills info with the stored settings (first-use values where none are
+// stored: Language -1, periods 1, switches off, stamps zero). BaseFolder is
+// always the program's folder, whatever was saved.
+void LoadSystemInfo(TSystemInfo* info);
+
+// Stores the whole record, replacing the stored settings in one step; on
+// failure the previous settings stay. BaseFolder is not stored.
+void SaveSystemInfo(TSystemInfo info);
+
+// Fills data with the stored account and proxy data (all empty on first use).
+// When the stored file exists but cannot be read, data is left as it was.
+void LoadUserData(TUserData* data);
+
+// Stores the whole record in a file only the user can read; on failure the
+// previous data stay.
+void SaveUserData(TUserData data);
+
+// Creates folder and its missing levels; true when it exists afterwards. A
+// drive letter whose drive is absent or has no medium gives false.
+bool CreateDirEx(const char* folder);
+
+// Copies source to destination, whose folder must exist. Moves bar (0..100)
+// and sets label to "N%" as it goes, and calls application->ProcessMessages at
+// least every 50 ms. The destination is replaced only by a complete copy that
+// is on the drive; false on any failure, leaving no partial file. application,
+// bar and label may be null.
+bool CopyFileToDevice(const char* source, const char* destination, TApplication* application,
+                      TProgressBar* bar, TLabel* label);
+
+// Makes the session start the program with the single argument "auto" at logon.
+void AutoRunOn();
+
+// Removes that start entry.
+void AutoRunOff();
+
+}  // extern "C"
