@@ -57,8 +57,8 @@ std::string balanceEntry(const BalanceEntry& balance) {
 
 std::string paymentEntry(const PaymentEntry& payment, int number) {
     return "<tr class=\"payment\"><td><!-- Payments--!>N=" + std::to_string(number) +
-           ";Date=" + payment.date + ";Type=" + payment.type + ";Summ=" + payment.summ +
-           ";<!-- Payments--!></td></tr>" + kLineEnd;
+           ";Date=" + payment.date + ";" + kLineEnd + "Type=" + payment.type +
+           ";Summ=" + payment.summ + ";<!-- Payments--!></td></tr>" + kLineEnd;
 }
 
 std::string accountPage(const Account& account) {

@@ -11,8 +11,11 @@
 //
 // The two characters after the shelf, book and magazine markers and the one
 // after the balance marker are padding the reader passes over. Lines end with
-// CR LF; books run over two lines, magazines over three and the balance over
-// two, each line break falling between two items. The page starts with a head
+// CR LF; books, payments and the balance run over two lines and magazines
+// over three, each line break falling between two items. A reader that
+// finishes at most one entry of a kind per pass falls behind on one-line
+// entries of one kind that follow each other, so only shelves stand on one
+// line. The page starts with a head
 // of a few hundred bytes of HTML that holds no marker.
 
 #include <cstddef>
