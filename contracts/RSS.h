@@ -1,0 +1,77 @@
+#pragma once
+// The RSS library's C interface: the feed list, fetching feeds, turning the
+// news that has not yet reached the reader into one FB2 book, and recording
+// that a book was delivered. Every function is called from the window's thread,
+// catches everything inside and answers with one byte. Folders and paths may use
+// '\' or '/' and drive letters; the library maps them to the system's paths.
+
+#include <cstdint>
+
+#include "Export.h"
+#include "HostObjects.h"
+#include "RSSTypes.h"
+#include "SystemTypes.h"
+
+// Result of the network and conversion functions on success.
+inline constexpr std::uint8_t kRssOk = 255;
+// LoadRSSNewsFromURL: the host could not be reached (name, refused, time-out,
+// proxy); an update run stops at this result.
+inline constexpr std::uint8_t kRssHostUnreachable = 3;
+// LoadRSSNewsFromURL: the server answered without a usable document (error
+// status, empty, too large).
+inline constexpr std::uint8_t kRssNoDocument = 4;
+// LoadRSSNewsFromURL: the document is not a feed the library can read.
+inline constexpr std::uint8_t kRssNotAFeed = 9;
+// List functions: the position lies outside the list, or the list is full.
+inline constexpr std::uint8_t kRssRefused = 1;
+// File functions: the file could not be read or written; the list loaded only
+// what could be read (load) or the file was left as it was (save).
+inline constexpr std::uint8_t kRssFileError = 2;
+
+// Replaces the list's entries by the feeds stored in folder + name (missing file:
+// empty list). A damaged file loads every feed that can still be read and gives
+// kRssFileError. The last two arguments are unused. The library owns the entries.
+QUILLBOX_EXPORT std::uint8_t LoadRSSListFromFile(const char* folder, const char* name,
+                                                 TRSSList* list, std::uint8_t unused1,
+                                                 std::uint8_t unused2);
+
+// Writes the list to path, replacing the file atomically. A file there that cannot
+// be read completely is first kept beside it as path + ".damaged" (numbered when
+// taken), so no feed is lost to a bad load. The last argument is unused.
+QUILLBOX_EXPORT std::uint8_t SaveRSSListToFile(const char* path, TRSSList* list,
+                                               std::uint8_t unused);
+
+// Frees every entry; Count becomes 0.
+QUILLBOX_EXPORT std::uint8_t DeleteRSSList(TRSSList* list);
+
+// Inserts a copy of entry as feed number position (1-based; Count + 1 appends).
+// Refuses (kRssRefused, nothing changed) a full list or a position out of range.
+QUILLBOX_EXPORT std::uint8_t AddToRSSList(std::uint16_t position, const TRSSItem* entry,
+                                          TRSSList* list);
+
+// Removes feed number position (1-based); later feeds move up one slot.
+// Refuses (kRssRefused) a position out of range.
+QUILLBOX_EXPORT std::uint8_t DeleteFromRSSList(std::uint16_t position, TRSSList* list);
+
+// Fetches the feed at entry->URL and keeps its news under folder; fills
+// entry->Title (system ANSI code page) in place. userData gives the proxy and the
+// pictures switch; application (may be null) is pumped while the network waits;
+// browser and the last argument are unused. Returns kRssOk (also when the feed
+// is unchanged since the last fetch), kRssHostUnreachable, kRssNoDocument or
+// kRssNotAFeed.
+QUILLBOX_EXPORT std::uint8_t LoadRSSNewsFromURL(TRSSItem* entry, const char* folder,
+                                                TUserData* userData, TApplication* application,
+                                                TWebBrowser* browser, std::uint8_t unused);
+
+// Writes the news of the list's feeds that has not yet been delivered into one
+// new FB2 file in fb2Folder and its bare name into buffer (501 bytes, caller's).
+// No news: no file, buffer untouched. Returns kRssOk when a book was written.
+QUILLBOX_EXPORT std::uint8_t ConvertRSSListToFb2(TRSSList* list, const char* rssFolder,
+                                                 const char* fb2Folder, char* buffer);
+
+// Records that the book bookName (the bare name ConvertRSSListToFb2 gave) reached
+// the reader: its news stays out of every later book. Until this is called, each
+// conversion includes that news again. Returns kRssOk, kRssRefused for a name the
+// library did not write (or already marked), kRssFileError when the store could
+// not be written.
+QUILLBOX_EXPORT std::uint8_t MarkRSSNewsDelivered(const char* rssFolder, const char* bookName);

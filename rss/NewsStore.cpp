@@ -1,0 +1,368 @@
+// Store files RSS/news/<hash>.news, one per feed, <hash> = hashHex(identity).
+// Text made of length-prefixed records (RecordFormat.h):
+//
+//   QUILLBOX-NEWS 1
+//   feed 9    identity, title, site link, ETag, Last-Modified, last attempt,
+//             last success, last result, last reason
+//   item 11   key, title, link, author, published, first seen, flags ("d"
+//             delivered, "i" pictures looked for), content HTML, candidate
+//             picture addresses (one a line), kept pictures (address, file
+//             name in RSS/images/<hash>/, content type; one a line, tab
+//             separated), reserved
+//   seen 2    key, last listed
+//   END <crc>
+//
+// Times are Unix seconds. <crc> is the CRC-32 of every byte before "END". A
+// file whose check fails, whose records are damaged or whose identity is not
+// the feed's own is treated as empty: it never leaks into another feed.
+
+#include "NewsStore.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "Files.h"
+#include "RecordFormat.h"
+#include "Urls.h"
+
+namespace quillbox::rss {
+namespace {
+
+constexpr std::string_view kHeader = "QUILLBOX-NEWS 1\n";
+constexpr std::uint64_t kMaxStoreBytes = 256u << 20;
+
+std::string joinLines(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) {
+        if (!out.empty()) {
+            out += '\n';
+        }
+        out += line;
+    }
+    return out;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        if (end > start) {
+            lines.push_back(text.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string baseName(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// RSS/images/<hash>/ for a store file RSS/news/<hash>.news.
+std::string imageFolderOfStore(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::size_t parent = folder.find_last_of('/');
+    const std::string rss = parent == std::string::npos ? "." : folder.substr(0, parent);
+    std::string name = baseName(path);
+    const std::size_t dot = name.find('.');
+    if (dot != std::string::npos) {
+        name.resize(dot);
+    }
+    return rss + "/images/" + name + "/";
+}
+
+bool readItem(const std::vector<std::string>& f, const std::string& pictures, StoredItem& item) {
+    if (f.size() < 10) {
+        return false;
+    }
+    item.key = f[0];
+    item.title = f[1];
+    item.link = f[2];
+    item.author = f[3];
+    if (!parseNumberField(f[4], item.published) || !parseNumberField(f[5], item.firstSeen)) {
+        return false;
+    }
+    item.delivered = f[6].find('d') != std::string::npos;
+    item.imagesDone = f[6].find('i') != std::string::npos;
+    item.contentHtml = f[7];
+    item.imageUrls = splitLines(f[8]);
+    for (const std::string& line : splitLines(f[9])) {
+        const std::size_t first = line.find('\t');
+        const std::size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
+        if (second == std::string::npos) {
+            return false;
+        }
+        const std::string file = line.substr(first + 1, second - first - 1);
+        if (file.empty() || file.find('/') != std::string::npos || file[0] == '.') {
+            return false;
+        }
+        item.images.push_back(
+            StoredImage{line.substr(0, first), pictures + file, line.substr(second + 1)});
+    }
+    return !item.key.empty();
+}
+
+std::string formatStore(const FeedStore& store) {
+    std::string out(kHeader);
+    RecordWriter writer(out);
+    writer.record("feed", {store.identity, store.title, store.siteLink, store.fetch.etag,
+                           store.fetch.lastModified, numberField(store.fetch.lastAttempt),
+                           numberField(store.fetch.lastSuccess),
+                           numberField(store.fetch.lastResult), store.fetch.lastReason});
+    for (const StoredItem& item : store.items) {
+        std::vector<std::string> pictures;
+        for (const StoredImage& image : item.images) {
+            pictures.push_back(image.sourceUrl + "\t" + baseName(image.file) + "\t" +
+                               image.contentType);
+        }
+        std::string flags;
+        flags += item.delivered ? "d" : "";
+        flags += item.imagesDone ? "i" : "";
+        writer.record("item",
+                      {item.key, item.title, item.link, item.author, numberField(item.published),
+                       numberField(item.firstSeen), flags, item.contentHtml,
+                       joinLines(item.imageUrls), joinLines(pictures), std::string()});
+    }
+    for (const SeenKey& seen : store.seen) {
+        writer.record("seen", {seen.key, numberField(seen.lastSeen)});
+    }
+    out += "END " + crcHex(out) + "\n";
+    return out;
+}
+
+Result<FeedStore> parseStore(std::string_view bytes, const std::string& pictures) {
+    const Error damaged{1, "the store file is damaged"};
+    if (bytes.substr(0, kHeader.size()) != kHeader || bytes.size() < kHeader.size() + 14) {
+        return damaged;
+    }
+    const std::size_t end = bytes.rfind("END ");
+    if (end == std::string_view::npos ||
+        bytes.substr(end) != "END " + crcHex(bytes.substr(0, end)) + "\n") {
+        return damaged;
+    }
+    FeedStore store;
+    RecordReader reader(bytes.substr(kHeader.size(), end - kHeader.size()));
+    std::string tag;
+    std::vector<std::string> fields;
+    bool feedSeen = false;
+    while (!reader.atEnd()) {
+        if (!reader.next(tag, fields)) {
+            return damaged;
+        }
+        if (tag == "feed" && fields.size() >= 9) {
+            std::int64_t result = 0;
+            store.identity = fields[0];
+            store.title = fields[1];
+            store.siteLink = fields[2];
+            store.fetch.etag = fields[3];
+            store.fetch.lastModified = fields[4];
+            if (!parseNumberField(fields[5], store.fetch.lastAttempt) ||
+                !parseNumberField(fields[6], store.fetch.lastSuccess) ||
+                !parseNumberField(fields[7], result)) {
+                return damaged;
+            }
+            store.fetch.lastResult = static_cast<int>(result);
+            store.fetch.lastReason = fields[8];
+            feedSeen = true;
+        } else if (tag == "item") {
+            StoredItem item;
+            if (!readItem(fields, pictures, item)) {
+                return damaged;
+            }
+            store.items.push_back(std::move(item));
+        } else if (tag == "seen" && fields.size() >= 2) {
+            SeenKey seen{fields[0], 0};
+            if (!parseNumberField(fields[1], seen.lastSeen)) {
+                return damaged;
+            }
+            store.seen.push_back(std::move(seen));
+        }
+    }
+    if (!feedSeen) {
+        return damaged;
+    }
+    return store;
+}
+
+}  // namespace
+
+std::string feedIdentity(const std::string& url) {
+    return normalisedUrl(fetchableUrl(url));
+}
+
+std::string storePath(const std::string& rssFolder, const std::string& identity) {
+    return joinPath(rssFolder, "news/" + hashHex(identity) + ".news");
+}
+
+std::string imageFolder(const std::string& rssFolder, const std::string& identity) {
+    return joinPath(rssFolder, "images/" + hashHex(identity) + "/");
+}
+
+std::string itemKey(const ParsedItem& item) {
+    const std::string_view id = trimmed(item.id);
+    if (!id.empty()) {
+        return isHttpUrl(id) ? "u:" + normalisedUrl(id) : "i:" + std::string(id);
+    }
+    if (!item.link.empty()) {
+        return "u:" + normalisedUrl(item.link);
+    }
+    return "h:" + hashHex(item.title + "\n" + item.contentHtml);
+}
+
+FeedStore loadStore(const std::string& path, const std::string& identity) {
+    Result<FeedStore> read = readStoreFile(path);
+    if (read.ok() && read.value().identity == identity) {
+        return std::move(read).value();
+    }
+    FeedStore empty;
+    empty.identity = identity;
+    return empty;
+}
+
+Result<FeedStore> readStoreFile(const std::string& path) {
+    Result<std::string> bytes = readWholeFile(path, kMaxStoreBytes);
+    if (!bytes.ok()) {
+        return bytes.error();
+    }
+    return parseStore(bytes.value(), imageFolderOfStore(path));
+}
+
+Status saveStore(const std::string& path, const FeedStore& store) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+        makeFolders(path.substr(0, slash));
+    }
+    return writeFileAtomically(path, formatStore(store));
+}
+
+std::int64_t itemTime(const StoredItem& item) {
+    return item.published > 0 ? item.published : item.firstSeen;
+}
+
+std::vector<std::string> mergeItems(FeedStore& store, const std::vector<ParsedItem>& items,
+                                    std::int64_t now, const StoreLimits& limits) {
+    std::unordered_map<std::string, std::size_t> known;
+    for (std::size_t i = 0; i < store.items.size(); ++i) {
+        known.emplace(store.items[i].key, i);
+    }
+    std::unordered_map<std::string, std::size_t> seen;
+    for (std::size_t i = 0; i < store.seen.size(); ++i) {
+        seen.emplace(store.seen[i].key, i);
+    }
+    std::unordered_set<std::string> thisFetch;
+    std::vector<std::string> added;
+    for (const ParsedItem& parsed : items) {
+        const std::string key = itemKey(parsed);
+        if (!thisFetch.insert(key).second) {
+            continue;
+        }
+        if (const auto found = known.find(key); found != known.end()) {
+            // Known: a new date never makes it news again; undelivered text may
+            // still be corrected by the feed.
+            StoredItem& item = store.items[found->second];
+            if (!item.delivered) {
+                item.title = parsed.title;
+                item.link = parsed.link;
+                item.author = parsed.author;
+                item.contentHtml = parsed.contentHtml;
+                if (!item.imagesDone) {
+                    item.imageUrls = parsed.images;
+                }
+            }
+            if (item.published == 0) {
+                item.published = parsed.published;
+            }
+            continue;
+        }
+        if (const auto found = seen.find(key); found != seen.end()) {
+            store.seen[found->second].lastSeen = now;
+            continue;
+        }
+        if (parsed.published > 0 && parsed.published < now - limits.maxAgeSeconds) {
+            seen.emplace(key, store.seen.size());
+            store.seen.push_back(SeenKey{key, now});
+            continue;
+        }
+        StoredItem item;
+        item.key = key;
+        item.title = parsed.title;
+        item.link = parsed.link;
+        item.author = parsed.author;
+        item.published = parsed.published;
+        item.firstSeen = now;
+        item.contentHtml = parsed.contentHtml;
+        item.imageUrls = parsed.images;
+        known.emplace(key, store.items.size());
+        store.items.push_back(std::move(item));
+        added.push_back(key);
+    }
+    return added;
+}
+
+std::vector<std::string> pruneStore(FeedStore& store, std::int64_t now, const StoreLimits& limits) {
+    std::stable_sort(
+        store.items.begin(), store.items.end(),
+        [](const StoredItem& a, const StoredItem& b) { return itemTime(a) > itemTime(b); });
+    std::vector<StoredItem> kept;
+    std::vector<StoredItem> dropped;
+    for (StoredItem& item : store.items) {
+        // Age counts from the date the item carried when first fetched, and
+        // from the fetch itself when it had none (or a date in the future).
+        const std::int64_t born =
+            item.published > 0 ? std::min(item.published, item.firstSeen) : item.firstSeen;
+        if (now - born > limits.maxAgeSeconds || kept.size() >= limits.maxItems) {
+            dropped.push_back(std::move(item));
+        } else {
+            kept.push_back(std::move(item));
+        }
+    }
+    store.items = std::move(kept);
+    std::set<std::string> seenKeys;
+    for (const SeenKey& seen : store.seen) {
+        seenKeys.insert(seen.key);
+    }
+    for (const StoredItem& item : dropped) {
+        if (seenKeys.insert(item.key).second) {
+            store.seen.push_back(SeenKey{item.key, now});
+        }
+    }
+    store.seen.erase(std::remove_if(store.seen.begin(), store.seen.end(),
+                                    [&](const SeenKey& seen) {
+                                        return now - seen.lastSeen > limits.seenRetentionSeconds;
+                                    }),
+                     store.seen.end());
+    if (store.seen.size() > limits.maxSeenKeys) {
+        std::stable_sort(
+            store.seen.begin(), store.seen.end(),
+            [](const SeenKey& a, const SeenKey& b) { return a.lastSeen > b.lastSeen; });
+        store.seen.resize(limits.maxSeenKeys);
+    }
+    std::set<std::string> inUse;
+    for (const StoredItem& item : store.items) {
+        for (const StoredImage& image : item.images) {
+            inUse.insert(image.file);
+        }
+    }
+    std::vector<std::string> unused;
+    for (const StoredItem& item : dropped) {
+        for (const StoredImage& image : item.images) {
+            if (inUse.count(image.file) == 0) {
+                unused.push_back(image.file);
+            }
+        }
+    }
+    return unused;
+}
+
+}  // namespace quillbox::rss

@@ -1,0 +1,92 @@
+#pragma once
+// The news kept for each feed under RSS/news/: the items fetched so far with
+// their delivered state, the keys of items already dropped (so they never come
+// back), and what the last fetch gave (ETag, Last-Modified, outcome).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FeedParser.h"
+#include "NewsTypes.h"
+#include "Result.h"
+
+namespace quillbox::rss {
+
+struct StoreLimits {
+    std::size_t maxItems = 100;                      // per feed, newest kept
+    std::int64_t maxAgeSeconds = 7 * 86400;          // older items are dropped
+    std::size_t maxSeenKeys = 3000;                  // keys of dropped items remembered per feed
+    std::int64_t seenRetentionSeconds = 90 * 86400;  // since the feed last listed them
+};
+
+struct StoredItem {
+    std::string key;  // identity within the feed (see itemKey)
+    std::string title;
+    std::string link;
+    std::string author;
+    std::int64_t published = 0;  // as the feed first dated it; 0 when undated
+    std::int64_t firstSeen = 0;
+    std::string contentHtml;
+    std::vector<std::string> imageUrls;  // candidates named by the feed and the text
+    std::vector<StoredImage> images;     // those fetched and kept
+    bool imagesDone = false;             // pictures were looked for
+    bool delivered = false;              // went into a book that reached the reader
+};
+
+struct SeenKey {
+    std::string key;
+    std::int64_t lastSeen = 0;  // when the feed last listed it
+};
+
+struct FetchRecord {
+    std::string etag;
+    std::string lastModified;
+    std::int64_t lastAttempt = 0;
+    std::int64_t lastSuccess = 0;
+    int lastResult = 0;      // result byte of the last fetch; 0 never fetched
+    std::string lastReason;  // readable sentence when lastResult is not 255
+};
+
+struct FeedStore {
+    std::string identity;  // normalised feed address
+    std::string title;     // UTF-8
+    std::string siteLink;
+    FetchRecord fetch;
+    std::vector<StoredItem> items;  // newest first
+    std::vector<SeenKey> seen;
+};
+
+// The identity of a feed: its address in normal form ("http://" assumed).
+std::string feedIdentity(const std::string& url);
+// Full path of the store file of a feed identity below rssFolder.
+std::string storePath(const std::string& rssFolder, const std::string& identity);
+// Folder for the pictures of a feed identity below rssFolder (trailing '/').
+std::string imageFolder(const std::string& rssFolder, const std::string& identity);
+
+// The identity of an item: its guid/id (as a normalised address when it is
+// one), else its normalised link, else a hash of its title and text.
+std::string itemKey(const ParsedItem& item);
+
+// The store in path. A missing, damaged or foreign file (another identity)
+// gives an empty store for identity.
+FeedStore loadStore(const std::string& path, const std::string& identity);
+// The store in path whatever feed it belongs to; error when missing or damaged.
+Result<FeedStore> readStoreFile(const std::string& path);
+Status saveStore(const std::string& path, const FeedStore& store);
+
+// Adds the parsed items not yet known (each key once; items dated more than the
+// age limit back are only remembered as seen), refreshes known undelivered ones,
+// and returns the keys added.
+std::vector<std::string> mergeItems(FeedStore& store, const std::vector<ParsedItem>& items,
+                                    std::int64_t now, const StoreLimits& limits);
+
+// Drops items older than the age limit and beyond the count limit (their keys
+// are remembered), forgets old seen keys, and sorts newest first. Returns the
+// picture files no remaining item uses.
+std::vector<std::string> pruneStore(FeedStore& store, std::int64_t now, const StoreLimits& limits);
+
+// Sort time of an item: its date, else when it was first fetched.
+std::int64_t itemTime(const StoredItem& item);
+
+}  // namespace quillbox::rss

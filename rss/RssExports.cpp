@@ -1,0 +1,135 @@
+// The extern "C" face of the RSS library. Each export maps paths, calls the
+// core and turns anything thrown into a result byte.
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "BookBuilder.h"
+#include "Delivery.h"
+#include "FeedFetcher.h"
+#include "FeedList.h"
+#include "Files.h"
+#include "FixedText.h"
+#include "PathNormaliser.h"
+#include "RSS.h"
+
+namespace {
+
+std::int64_t currentTime() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+template <typename Body>
+std::uint8_t guarded(std::uint8_t onFailure, Body body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return onFailure;
+    }
+}
+
+}  // namespace
+
+QUILLBOX_EXPORT std::uint8_t LoadRSSListFromFile(const char* folder, const char* name,
+                                                 TRSSList* list, std::uint8_t /*unused1*/,
+                                                 std::uint8_t /*unused2*/) {
+    return guarded(kRssFileError, [&] {
+        if (list == nullptr || name == nullptr) {
+            return kRssFileError;
+        }
+        const std::string path = quillbox::rss::joinPath(quillbox::rss::nativeFolder(folder),
+                                                         quillbox::platform::toNativePath(name));
+        return quillbox::rss::loadFeedList(path, *list);
+    });
+}
+
+QUILLBOX_EXPORT std::uint8_t SaveRSSListToFile(const char* path, TRSSList* list,
+                                               std::uint8_t /*unused*/) {
+    return guarded(kRssFileError, [&] {
+        if (list == nullptr || path == nullptr || *path == '\0') {
+            return kRssFileError;
+        }
+        return quillbox::rss::saveFeedList(quillbox::platform::toNativePath(path), *list);
+    });
+}
+
+QUILLBOX_EXPORT std::uint8_t DeleteRSSList(TRSSList* list) {
+    return guarded(kRssRefused, [&] {
+        if (list == nullptr) {
+            return kRssRefused;
+        }
+        quillbox::rss::clearFeedList(*list);
+        return kRssOk;
+    });
+}
+
+QUILLBOX_EXPORT std::uint8_t AddToRSSList(std::uint16_t position, const TRSSItem* entry,
+                                          TRSSList* list) {
+    return guarded(kRssRefused, [&] {
+        if (list == nullptr || entry == nullptr) {
+            return kRssRefused;
+        }
+        return quillbox::rss::insertFeed(*list, position, *entry);
+    });
+}
+
+QUILLBOX_EXPORT std::uint8_t DeleteFromRSSList(std::uint16_t position, TRSSList* list) {
+    return guarded(kRssRefused, [&] {
+        if (list == nullptr) {
+            return kRssRefused;
+        }
+        return quillbox::rss::removeFeed(*list, position);
+    });
+}
+
+QUILLBOX_EXPORT std::uint8_t LoadRSSNewsFromURL(TRSSItem* entry, const char* folder,
+                                                TUserData* userData, TApplication* application,
+                                                TWebBrowser* /*browser*/, std::uint8_t /*unused*/) {
+    return guarded(kRssNoDocument, [&] {
+        if (entry == nullptr) {
+            return kRssNoDocument;
+        }
+        quillbox::terminateField(entry->URL);
+        quillbox::terminateField(entry->Title);
+        quillbox::rss::UpdateOptions options;
+        if (userData != nullptr) {
+            options.network.proxy = quillbox::rss::proxyOf(*userData);
+            options.pictures = userData->Pictures;
+        }
+        if (application != nullptr) {
+            options.network.pump = [application] { application->ProcessMessages(); };
+        }
+        return quillbox::rss::updateFeed(*entry, quillbox::rss::nativeFolder(folder), options);
+    });
+}
+
+QUILLBOX_EXPORT std::uint8_t ConvertRSSListToFb2(TRSSList* list, const char* rssFolder,
+                                                 const char* fb2Folder, char* buffer) {
+    return guarded(kRssFileError, [&] {
+        if (list == nullptr) {
+            return kRssRefused;
+        }
+        std::string name;
+        const std::uint8_t result = quillbox::rss::convertToBook(
+            *list, quillbox::rss::nativeFolder(rssFolder), quillbox::rss::nativeFolder(fb2Folder),
+            currentTime(), name);
+        if (result == kRssOk && buffer != nullptr) {
+            // The caller's buffer holds 501 bytes; names are far shorter.
+            const std::size_t length = std::min<std::size_t>(name.size(), 500);
+            std::memcpy(buffer, name.data(), length);
+            buffer[length] = 0;
+        }
+        return result;
+    });
+}
+
+QUILLBOX_EXPORT std::uint8_t MarkRSSNewsDelivered(const char* rssFolder, const char* bookName) {
+    return guarded(kRssFileError, [&] {
+        if (bookName == nullptr) {
+            return kRssRefused;
+        }
+        return quillbox::rss::markDelivered(quillbox::rss::nativeFolder(rssFolder), bookName,
+                                            currentTime());
+    });
+}

@@ -1,0 +1,344 @@
+#include "XmlTree.h"
+
+#include <libxml/HTMLparser.h>
+#include <libxml/entities.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <set>
+
+namespace quillbox::rss {
+namespace {
+
+// Declared entities expand to at most this much text in one document.
+constexpr std::size_t kEntityBudget = 64 * 1024;
+constexpr int kEntityDepth = 8;
+
+xmlParserInputPtr refuseExternal(const char* /*url*/, const char* /*id*/,
+                                 xmlParserCtxtPtr /*context*/) {
+    return nullptr;
+}
+
+// Keeps libxml2 from opening anything while one document is parsed.
+class NoExternalLoads {
+  public:
+    NoExternalLoads() : m_previous(xmlGetExternalEntityLoader()) {
+        xmlSetExternalEntityLoader(refuseExternal);
+    }
+    ~NoExternalLoads() { xmlSetExternalEntityLoader(m_previous); }
+    NoExternalLoads(const NoExternalLoads&) = delete;
+    NoExternalLoads& operator=(const NoExternalLoads&) = delete;
+
+  private:
+    xmlExternalEntityLoader m_previous;
+};
+
+void appendCodePoint(std::string& out, unsigned long code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code <= 0x10FFFF) {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+class EntityExpander {
+  public:
+    explicit EntityExpander(xmlDoc* doc) : m_doc(doc) {}
+
+    // The text an internal entity stands for; external entities give nothing.
+    std::string expand(const xmlChar* name, int depth) {
+        std::string out;
+        xmlEntity* entity = xmlGetDocEntity(m_doc, name);
+        if (entity == nullptr || depth > kEntityDepth) {
+            return out;
+        }
+        if (entity->etype == XML_INTERNAL_PREDEFINED_ENTITY && entity->content != nullptr) {
+            out = reinterpret_cast<const char*>(entity->content);
+            return out;
+        }
+        if (entity->etype != XML_INTERNAL_GENERAL_ENTITY || entity->content == nullptr) {
+            return out;
+        }
+        const std::string_view text(reinterpret_cast<const char*>(entity->content));
+        for (std::size_t i = 0; i < text.size() && m_used < kEntityBudget; ++i) {
+            if (text[i] != '&') {
+                out += text[i];
+                ++m_used;
+                continue;
+            }
+            const std::size_t end = text.find(';', i);
+            if (end == std::string_view::npos || end - i > 64) {
+                out += text[i];
+                ++m_used;
+                continue;
+            }
+            const std::string inner(text.substr(i + 1, end - i - 1));
+            if (!inner.empty() && inner[0] == '#') {
+                const bool hex = inner.size() > 1 && (inner[1] == 'x' || inner[1] == 'X');
+                const unsigned long code =
+                    std::strtoul(inner.c_str() + (hex ? 2 : 1), nullptr, hex ? 16 : 10);
+                appendCodePoint(out, code);
+            } else {
+                const std::string nested =
+                    expand(reinterpret_cast<const xmlChar*>(inner.c_str()), depth + 1);
+                const std::size_t room = kEntityBudget > m_used ? kEntityBudget - m_used : 0;
+                out.append(nested, 0, std::min(room, nested.size()));
+                m_used += std::min(room, nested.size());
+            }
+            i = end;
+        }
+        return out;
+    }
+
+    // Replaces every entity reference below node (attributes included) by text.
+    void replaceReferences(xmlNode* node) {
+        for (xmlNode* child = node->children; child != nullptr;) {
+            xmlNode* next = child->next;
+            if (child->type == XML_ENTITY_REF_NODE) {
+                const std::string text = expand(child->name, 0);
+                xmlNode* replacement =
+                    xmlNewDocTextLen(m_doc, reinterpret_cast<const xmlChar*>(text.data()),
+                                     static_cast<int>(text.size()));
+                xmlReplaceNode(child, replacement);
+                xmlFreeNode(child);
+            } else if (child->type == XML_ELEMENT_NODE) {
+                for (xmlAttr* attribute = child->properties; attribute != nullptr;
+                     attribute = attribute->next) {
+                    replaceReferences(reinterpret_cast<xmlNode*>(attribute));
+                }
+                replaceReferences(child);
+            }
+            child = next;
+        }
+    }
+
+  private:
+    xmlDoc* m_doc;
+    std::size_t m_used = 0;
+};
+
+bool isVoidElement(std::string_view name) {
+    static const std::set<std::string_view> names = {"area",  "base",   "br",    "col",  "embed",
+                                                     "hr",    "img",    "input", "link", "meta",
+                                                     "param", "source", "track", "wbr"};
+    std::string lower;
+    for (const char c : name) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return names.count(lower) > 0;
+}
+
+void appendNodeText(const xmlNode* node, std::string& out) {
+    for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
+            if (child->content != nullptr) {
+                out += reinterpret_cast<const char*>(child->content);
+            }
+        } else if (child->type == XML_ELEMENT_NODE) {
+            appendNodeText(child, out);
+        }
+    }
+}
+
+void appendAsHtml(const xmlNode* node, std::string& out) {
+    if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
+        if (node->content != nullptr) {
+            appendEscapedHtml(out, reinterpret_cast<const char*>(node->content), false);
+        }
+        return;
+    }
+    if (node->type != XML_ELEMENT_NODE) {
+        return;
+    }
+    const std::string_view name = localName(node);
+    out += '<';
+    out += name;
+    for (const xmlAttr* attribute = node->properties; attribute != nullptr;
+         attribute = attribute->next) {
+        out += ' ';
+        out += reinterpret_cast<const char*>(attribute->name);
+        out += "=\"";
+        std::string value;
+        appendNodeText(reinterpret_cast<const xmlNode*>(attribute), value);
+        appendEscapedHtml(out, value, true);
+        out += '"';
+    }
+    out += '>';
+    if (isVoidElement(name)) {
+        return;
+    }
+    for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+        appendAsHtml(child, out);
+    }
+    out += "</";
+    out += name;
+    out += '>';
+}
+
+}  // namespace
+
+XmlDocPtr parseXmlDocument(std::string_view utf8, const std::string& url) {
+    if (utf8.empty() || utf8.size() > INT_MAX) {
+        return nullptr;
+    }
+    xmlInitParser();
+    XmlDocPtr doc;
+    {
+        const NoExternalLoads guard;
+        // Never XML_PARSE_NOENT, XML_PARSE_DTDLOAD or XML_PARSE_HUGE: entities
+        // stay references and libxml2's expansion limits stay on.
+        const int options = XML_PARSE_RECOVER | XML_PARSE_NONET | XML_PARSE_NOERROR |
+                            XML_PARSE_NOWARNING | XML_PARSE_NOCDATA | XML_PARSE_IGNORE_ENC;
+        doc.reset(xmlReadMemory(utf8.data(), static_cast<int>(utf8.size()),
+                                url.empty() ? nullptr : url.c_str(), "UTF-8", options));
+    }
+    if (doc == nullptr || xmlDocGetRootElement(doc.get()) == nullptr) {
+        return nullptr;
+    }
+    EntityExpander(doc.get()).replaceReferences(reinterpret_cast<xmlNode*>(doc.get()));
+    return doc;
+}
+
+XmlDocPtr parseHtmlDocument(std::string_view utf8) {
+    xmlInitParser();
+    const NoExternalLoads guard;
+    const int options =
+        HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING;
+    const std::string_view text = utf8.empty() ? std::string_view(" ") : utf8;
+    return XmlDocPtr(htmlReadMemory(text.data(),
+                                    static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX)),
+                                    nullptr, "UTF-8", options));
+}
+
+std::string_view localName(const xmlNode* node) {
+    if (node == nullptr || node->name == nullptr) {
+        return {};
+    }
+    std::string_view name(reinterpret_cast<const char*>(node->name));
+    // The HTML parser keeps prefixes as part of the name.
+    if (node->ns == nullptr) {
+        const std::size_t colon = name.find(':');
+        if (colon != std::string_view::npos) {
+            name.remove_prefix(colon + 1);
+        }
+    }
+    return name;
+}
+
+std::string_view namespaceOf(const xmlNode* node) {
+    if (node == nullptr || node->ns == nullptr || node->ns->href == nullptr) {
+        return {};
+    }
+    return reinterpret_cast<const char*>(node->ns->href);
+}
+
+bool isElement(const xmlNode* node) {
+    return node != nullptr && node->type == XML_ELEMENT_NODE;
+}
+
+xmlNode* childNamed(const xmlNode* parent, std::string_view name) {
+    if (parent == nullptr) {
+        return nullptr;
+    }
+    for (xmlNode* child = parent->children; child != nullptr; child = child->next) {
+        if (isElement(child) && localName(child) == name) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+std::string attributeOf(const xmlNode* node, std::string_view name) {
+    if (!isElement(node)) {
+        return {};
+    }
+    for (const xmlAttr* attribute = node->properties; attribute != nullptr;
+         attribute = attribute->next) {
+        if (std::string_view(reinterpret_cast<const char*>(attribute->name)) == name) {
+            std::string value;
+            appendNodeText(reinterpret_cast<const xmlNode*>(attribute), value);
+            return value;
+        }
+    }
+    return {};
+}
+
+bool hasAttribute(const xmlNode* node, std::string_view name) {
+    if (!isElement(node)) {
+        return false;
+    }
+    for (const xmlAttr* attribute = node->properties; attribute != nullptr;
+         attribute = attribute->next) {
+        if (std::string_view(reinterpret_cast<const char*>(attribute->name)) == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string textOf(const xmlNode* node) {
+    std::string out;
+    if (node != nullptr) {
+        appendNodeText(node, out);
+    }
+    return out;
+}
+
+bool hasChildElements(const xmlNode* node) {
+    for (const xmlNode* child = node ? node->children : nullptr; child != nullptr;
+         child = child->next) {
+        if (isElement(child)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string childrenAsHtml(const xmlNode* node) {
+    std::string out;
+    for (const xmlNode* child = node ? node->children : nullptr; child != nullptr;
+         child = child->next) {
+        appendAsHtml(child, out);
+    }
+    return out;
+}
+
+void appendEscapedHtml(std::string& out, std::string_view text, bool attribute) {
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                if (attribute) {
+                    out += "&quot;";
+                    break;
+                }
+                out += c;
+                break;
+            default:
+                out += c;
+        }
+    }
+}
+
+}  // namespace quillbox::rss
