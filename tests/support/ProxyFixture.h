@@ -15,7 +15,8 @@ class TempDir;
 class ProxyFixture {
   public:
     // Starts the proxy; with a non-empty user it requires these credentials
-    // (407 without them). Fails the current test with the reason when the
+    // (407 without them). Neither may hold a blank: the proxy's configuration
+    // file cannot quote them. Fails the current test with the reason when the
     // proxy does not accept connections within 5 seconds.
     explicit ProxyFixture(const std::string& user = {}, const std::string& password = {});
     // Stops the proxy (SIGTERM, then SIGKILL) and reaps it.

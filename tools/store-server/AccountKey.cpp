@@ -1,30 +1,14 @@
 #include "AccountKey.h"
 
-#include <openssl/evp.h>
-
-#include <cstdio>
 #include <ctime>
 
 #include "Fixtures.h"
+#include "MD5.h"
 
 namespace storeserver {
 
 std::string accountKey(int dayOfMonth, std::string_view login, std::string_view password) {
-    char day[8];
-    std::snprintf(day, sizeof(day), "%02d", dayOfMonth);
-    const std::string input = std::string(day) + std::string(login) + std::string(password);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(input.data(), input.size(), digest, &length, EVP_md5(), nullptr) != 1) {
-        return {};
-    }
-    static const char kHex[] = "0123456789abcdef";
-    std::string key;
-    for (unsigned int i = 0; i < length; ++i) {
-        key += kHex[digest[i] >> 4];
-        key += kHex[digest[i] & 15];
-    }
-    return key;
+    return quillbox::book::AccountKey(dayOfMonth, login, password);
 }
 
 bool keyAccepted(std::string_view key, std::string_view login, std::string_view password) {

@@ -1,0 +1,213 @@
+// The store stand-in as the network code sees it: the account page behind the
+// key, the session cookie guarding book files, the feed host's conditional and
+// compressed answers, the fault switches, and the path through tinyproxy.
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+
+#include "CodePage.h"
+#include "CurlFetch.h"
+#include "MD5.h"
+#include "ProxyFixture.h"
+#include "StoreServer.h"
+#include "TempDir.h"
+
+namespace quillbox::test {
+namespace {
+
+const char kFeed[] = "feedextractor__rss-feed-standard.xml";
+
+int today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return local.tm_mday;
+}
+
+std::string accountPath(const std::string& login, const std::string& key) {
+    return "bmanager/bookshelfuser_.php?login=" + login + "&password=" + key;
+}
+
+std::string readerPagePath() {
+    return accountPath("reader", book::AccountKey(today(), "reader", "secret7"));
+}
+
+TEST(StoreServerTest, AccountPageNeedsTheKeyOfTheLoginAndComesInWindows1251) {
+    StoreServer server;
+    ASSERT_TRUE(server.running()) << server.error();
+
+    const Fetched page = fetch(server.url(readerPagePath()));
+    ASSERT_EQ(page.code, CURLE_OK);
+    EXPECT_EQ(page.status, 200);
+    EXPECT_NE(page.header("Content-Type").find("windows-1251"), std::string::npos);
+    EXPECT_NE(page.header("Set-Cookie").find("qbsession="), std::string::npos);
+    const std::string shelfName = platform::fromUtf8("Фантастика", "WINDOWS-1251").value();
+    EXPECT_NE(page.body.find("<!-- BookShelf --!>  Name=" + shelfName + ";"), std::string::npos);
+    EXPECT_GE(page.body.size(), 128u);
+
+    // A key of the password as stored (capital letter kept) is taken too, one
+    // of another day or in capitals is not, nor a login the key was not made for.
+    EXPECT_GE(
+        fetch(server.url(accountPath("reader", book::AccountKey(today(), "reader", "Secret7"))))
+            .body.size(),
+        128u);
+    for (const std::string& refused :
+         {accountPath("reader", book::AccountKey(today() % 28 + 3, "reader", "secret7")),
+          accountPath("reader", "BD40B8146B926E496E354CBCDF49A500"),
+          accountPath("READER", book::AccountKey(today(), "reader", "secret7")),
+          accountPath("nobody", book::AccountKey(today(), "nobody", "secret7"))}) {
+        const Fetched answer = fetch(server.url(refused));
+        EXPECT_EQ(answer.code, CURLE_OK);
+        EXPECT_LT(answer.body.size(), 128u) << refused;
+        EXPECT_EQ(answer.header("Set-Cookie"), "") << refused;
+    }
+}
+
+TEST(StoreServerTest, BookFilesNeedTheSessionCookieOfAnAccountThatListsThem) {
+    StoreServer server;
+    ASSERT_TRUE(server.running()) << server.error();
+    TempDir folder;
+    FetchOptions withCookie;
+    withCookie.cookieFile = folder.file("cookies");
+
+    EXPECT_EQ(fetch(server.url("books/1001/solaris.fb2")).status, 403);
+    ASSERT_EQ(fetch(server.url(readerPagePath()), withCookie).status, 200);
+    const Fetched file = fetch(server.url("books/1001/solaris.fb2"), withCookie);
+    EXPECT_EQ(file.status, 200);
+    EXPECT_EQ(file.body, readFile(StoreServer::fixturesFolder() + "/files/books/1001/solaris.fb2"));
+    // A book of the other account stays closed; a generated one comes in full.
+    EXPECT_EQ(fetch(server.url("books/3001/orient.fb2"), withCookie).status, 403);
+    EXPECT_EQ(fetch(server.url("books/9001/voina-i-mir.fb2"), withCookie).body.size(), 3000000u);
+}
+
+TEST(StoreServerTest, StaticFilesAnswerConditionalRequestsAndCompressWhenAsked) {
+    StoreServer server;
+    ASSERT_TRUE(server.running()) << server.error();
+    const std::string original = readFile(std::string(QUILLBOX_SHARED_DIR) + "/feeds/" + kFeed);
+
+    const Fetched first = fetch(server.url(kFeed));
+    ASSERT_EQ(first.status, 200);
+    EXPECT_EQ(first.body, original);
+    const std::string tag = first.header("ETag");
+    const std::string modified = first.header("Last-Modified");
+    ASSERT_FALSE(tag.empty());
+    ASSERT_FALSE(modified.empty());
+
+    FetchOptions byTag;
+    byTag.headers = {"If-None-Match: " + tag};
+    const Fetched unchanged = fetch(server.url(kFeed), byTag);
+    EXPECT_EQ(unchanged.status, 304);
+    EXPECT_EQ(unchanged.body, "");
+    FetchOptions byOtherTag;
+    byOtherTag.headers = {"If-None-Match: \"other\""};
+    EXPECT_EQ(fetch(server.url(kFeed), byOtherTag).status, 200);
+    FetchOptions byDate;
+    byDate.headers = {"If-Modified-Since: " + modified};
+    EXPECT_EQ(fetch(server.url(kFeed), byDate).status, 304);
+    byDate.headers = {"If-Modified-Since: Mon, 01 Jan 2001 00:00:00 GMT"};
+    EXPECT_EQ(fetch(server.url(kFeed), byDate).status, 200);
+
+    FetchOptions gzip;
+    gzip.acceptGzip = true;
+    const Fetched compressed = fetch(server.url(kFeed), gzip);
+    EXPECT_EQ(compressed.header("Content-Encoding"), "gzip");
+    EXPECT_LT(std::stoul(compressed.header("Content-Length")), original.size());
+    EXPECT_EQ(compressed.body, original);
+
+    EXPECT_EQ(
+        fetch(server.url(std::string(kFeed) + "?charset=windows-1251")).header("Content-Type"),
+        "application/xml; charset=windows-1251");
+}
+
+TEST(StoreServerTest, RedirectChainsStatusesAndSizedBodies) {
+    StoreServer server;
+    ASSERT_TRUE(server.running()) << server.error();
+    FetchOptions follow;
+    follow.followRedirects = true;
+    const Fetched redirected = fetch(server.url(std::string("_redirect/3/") + kFeed), follow);
+    EXPECT_EQ(redirected.status, 200);
+    EXPECT_EQ(redirected.redirects, 3);
+    EXPECT_EQ(fetch(server.url("_status/503")).status, 503);
+    EXPECT_EQ(fetch(server.url("_size/100000")).body.size(), 100000u);
+    EXPECT_EQ(fetch(server.url("../etc/passwd")).status, 404);
+}
+
+TEST(StoreServerTest, FaultSwitchesCutDropAndSizeTheAnswers) {
+    StoreServer server({"--fault", "book:short=100", "--fault", "account:size=127"});
+    ASSERT_TRUE(server.running()) << server.error();
+    const Fetched exact = fetch(server.url(readerPagePath()));
+    EXPECT_EQ(exact.body.size(), 127u);
+
+    ASSERT_EQ(fetch(server.url("_control/fault?target=account&size=128")).status, 200);
+    EXPECT_EQ(fetch(server.url(readerPagePath())).body.size(), 128u);
+
+    ASSERT_EQ(fetch(server.url("_control/reset")).status, 200);
+    ASSERT_EQ(fetch(server.url("_control/fault?target=book&short=100")).status, 200);
+    TempDir folder;
+    FetchOptions withCookie;
+    withCookie.cookieFile = folder.file("cookies");
+    ASSERT_EQ(fetch(server.url(readerPagePath()), withCookie).status, 200);
+    const Fetched cut = fetch(server.url("books/1001/solaris.fb2"), withCookie);
+    EXPECT_EQ(cut.code, CURLE_PARTIAL_FILE);
+    EXPECT_EQ(cut.body.size(), 100u);
+
+    ASSERT_EQ(fetch(server.url("_control/fault?target=static&drop=1")).status, 200);
+    EXPECT_EQ(fetch(server.url(kFeed)).code, CURLE_GOT_NOTHING);
+
+    ASSERT_EQ(fetch(server.url("_control/fault?target=account&delay=3000")).status, 200);
+    FetchOptions impatient;
+    impatient.timeoutMilliseconds = 300;
+    EXPECT_EQ(fetch(server.url(readerPagePath()), impatient).code, CURLE_OPERATION_TIMEDOUT);
+    EXPECT_EQ(fetch(server.url("_control/fault?target=nowhere&delay=1")).status, 400);
+}
+
+TEST(StoreServerTest, GeneratedAndEndlessPagesAreStreamed) {
+    StoreServer server({"--fault", "account:generate=3x200"});
+    ASSERT_TRUE(server.running()) << server.error();
+    const Fetched generated = fetch(server.url(readerPagePath()));
+    ASSERT_EQ(generated.code, CURLE_OK);
+    std::size_t books = 0;
+    for (std::size_t at = generated.body.find("<!-- book --!>  "); at != std::string::npos;
+         at = generated.body.find("<!-- book --!>  ", at + 1)) {
+        ++books;
+    }
+    EXPECT_EQ(books, 600u);
+
+    ASSERT_EQ(fetch(server.url("_control/reset")).status, 200);
+    ASSERT_EQ(fetch(server.url("_control/fault?target=account&endless=1")).status, 200);
+    FetchOptions impatient;
+    impatient.timeoutMilliseconds = 700;
+    const Fetched endless = fetch(server.url(readerPagePath()), impatient);
+    EXPECT_EQ(endless.code, CURLE_OPERATION_TIMEDOUT);
+    EXPECT_NE(endless.body.find("<!-- book --!>"), std::string::npos);
+}
+
+TEST(StoreServerTest, ProxyWithBasicAuthRefusesClientsWithoutCredentials) {
+    StoreServer server;
+    ASSERT_TRUE(server.running()) << server.error();
+    ProxyFixture proxy("quill", "pass-word");
+    ASSERT_TRUE(proxy.running()) << proxy.error();
+    FetchOptions viaProxy;
+    viaProxy.proxy = "http://" + proxy.host() + ":" + std::to_string(proxy.port());
+
+    EXPECT_EQ(fetch(server.url("_size/10"), viaProxy).status, 407);
+    viaProxy.proxyUserPassword = "quill:wrong";
+    EXPECT_NE(fetch(server.url("_size/10"), viaProxy).status, 200);
+    viaProxy.proxyUserPassword = "quill:pass-word";
+    const Fetched through = fetch(server.url(readerPagePath()), viaProxy);
+    EXPECT_EQ(through.status, 200);
+    EXPECT_GE(through.body.size(), 128u);
+    // The store saw the request arrive through the proxy.
+    EXPECT_NE(fetch(server.url("_control/requests")).body.find("Via: 1.1"), std::string::npos);
+
+    ProxyFixture open;
+    ASSERT_TRUE(open.running()) << open.error();
+    FetchOptions viaOpen;
+    viaOpen.proxy = "http://" + open.host() + ":" + std::to_string(open.port());
+    EXPECT_EQ(fetch(server.url("_size/10"), viaOpen).status, 200);
+}
+
+}  // namespace
+}  // namespace quillbox::test
