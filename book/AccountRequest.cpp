@@ -76,6 +76,8 @@ platform::HttpRequest accountRequest(const TUserData& user, std::string_view log
     request.url = accountPageUrl(storeRoot(), login, AccountKey(dayOfMonth, login, password));
     request.stallTimeout = kAccountRequestTimeout;
     request.connectTimeout = kAccountRequestTimeout;
+    request.totalTimeout = kAccountPageTimeLimit;
+    request.maxBodyBytes = kAccountPageMaxBytes;
     // An error page of the store is no account page.
     request.failOnErrorStatus = true;
     if (user.UseProxy) {

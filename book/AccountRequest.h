@@ -7,6 +7,7 @@
 // one it goes direct. No answer or no progress for 2000 ms fails it.
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,10 @@
 namespace quillbox::book {
 
 inline constexpr std::chrono::milliseconds kAccountRequestTimeout{2000};
+// Bounds for an answer that never ends: the page goes to a file, so neither
+// may be reached by a real account page.
+inline constexpr std::chrono::milliseconds kAccountPageTimeLimit{300000};
+inline constexpr std::uint64_t kAccountPageMaxBytes = 256ull * 1024 * 1024;
 inline constexpr std::string_view kAccountPagePath = "bmanager/bookshelfuser_.php";
 
 // Which BookErrorText a failed account request leaves behind.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -113,14 +114,91 @@ class PartFile {
     bool m_committed = false;
 };
 
+// Cuts the arriving bytes into blocks of kDownloadBlockBytes (only the last
+// may be shorter); after each block the file grows, the percent moves and the
+// application's messages are processed.
+class BlockProgress {
+  public:
+    BlockProgress(PartFile& part, std::uint32_t size, TProgressBar* bar, TLabel* label,
+                  const platform::Pump& processMessages)
+        : m_part(part),
+          m_size(size),
+          m_bar(bar),
+          m_label(label),
+          m_processMessages(processMessages) {}
+
+    // Returns false when the file could not be written.
+    bool take(const char* data, std::size_t size) {
+        while (size > 0) {
+            if (m_pendingSize == 0 && size >= kDownloadBlockBytes) {
+                if (!block(data, kDownloadBlockBytes)) {
+                    return false;
+                }
+                data += kDownloadBlockBytes;
+                size -= kDownloadBlockBytes;
+                continue;
+            }
+            const std::size_t taken = std::min(size, kDownloadBlockBytes - m_pendingSize);
+            std::memcpy(m_pending.data() + m_pendingSize, data, taken);
+            m_pendingSize += taken;
+            data += taken;
+            size -= taken;
+            if (m_pendingSize == kDownloadBlockBytes && !flush()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Writes what is left of the last block; false when a write failed.
+    bool flush() {
+        if (m_failed) {
+            return false;
+        }
+        const std::size_t size = m_pendingSize;
+        m_pendingSize = 0;
+        return size == 0 || block(m_pending.data(), size);
+    }
+
+    std::uint64_t received() const { return m_received; }
+
+  private:
+    bool block(const char* data, std::size_t size) {
+        if (!m_part.write(data, size)) {
+            m_failed = true;
+            return false;
+        }
+        m_received += size;
+        const std::uint64_t percent = downloadPercent(m_received, m_size);
+        if (m_label != nullptr) {
+            m_label->SetCaption((std::to_string(percent) + "%").c_str());
+        }
+        if (m_bar != nullptr) {
+            m_bar->SetPosition(static_cast<int>(std::min<std::uint64_t>(percent, INT_MAX)));
+        }
+        m_processMessages();
+        return true;
+    }
+
+    PartFile& m_part;
+    std::uint32_t m_size;
+    TProgressBar* m_bar;
+    TLabel* m_label;
+    const platform::Pump& m_processMessages;
+    std::array<char, kDownloadBlockBytes> m_pending{};
+    std::size_t m_pendingSize = 0;
+    std::uint64_t m_received = 0;
+    bool m_failed = false;
+};
+
 // Waits for the browser's visit to the account page, processing messages.
 // Returns false when it did not complete in time.
 bool visitAccountPage(TWebBrowser& browser, const std::string& url,
-                      const platform::Pump& processMessages) {
+                      const platform::Pump& processMessages, std::chrono::milliseconds limit) {
     browser.SetOnDocumentComplete(&onDocumentComplete, nullptr);
     g_visitPending = 1;
     browser.Navigate(url);
-    const Clock::time_point deadline = Clock::now() + kBrowserVisitLimit;
+    const Clock::time_point deadline = Clock::now() + limit;
     while (true) {
         processMessages();
         if (g_visitPending == 0) {
@@ -172,7 +250,7 @@ std::uint64_t downloadPercent(std::uint64_t received, std::uint64_t size) {
 
 std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUserData& user,
                           TApplication* application, TWebBrowser* browser, TProgressBar* bar,
-                          TLabel* label, bool showMessages) {
+                          TLabel* label, bool showMessages, std::chrono::milliseconds visitLimit) {
     if (!ForceFolder(folder)) {
         return kDownloadNoFolder;
     }
@@ -195,7 +273,8 @@ std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUse
         return kDownloadFailed;
     }
 
-    if (browser != nullptr && !visitAccountPage(*browser, account.url, processMessages)) {
+    if (browser != nullptr &&
+        !visitAccountPage(*browser, account.url, processMessages, visitLimit)) {
         return kDownloadFailed;
     }
     if (bar != nullptr) {
@@ -216,32 +295,13 @@ std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUse
     if (!part.open(nativeFolder, fileName)) {
         return kDownloadFailed;
     }
-    std::uint64_t received = 0;
-    bool writeFailed = false;
-    const auto takeBlocks = [&](const char* data, std::size_t size) {
-        while (size > 0) {
-            const std::size_t block = std::min(size, kDownloadBlockBytes);
-            if (!part.write(data, block)) {
-                writeFailed = true;
-                return false;
-            }
-            data += block;
-            size -= block;
-            received += block;
-            const std::uint64_t percent = downloadPercent(received, book.Size);
-            if (label != nullptr) {
-                label->SetCaption((std::to_string(percent) + "%").c_str());
-            }
-            if (bar != nullptr) {
-                bar->SetPosition(static_cast<int>(std::min<std::uint64_t>(percent, INT_MAX)));
-            }
-            processMessages();
-        }
-        return true;
-    };
+    BlockProgress progress(part, book.Size, bar, label, processMessages);
     // A transfer that breaks off simply ends the data; the count decides.
-    (void)platform::httpGet(bookRequest(book, user, application), processMessages, takeBlocks);
-    if (!part.finish() || writeFailed) {
+    (void)platform::httpGet(
+        bookRequest(book, user, application), processMessages,
+        [&progress](const char* data, std::size_t size) { return progress.take(data, size); });
+    std::uint64_t received = progress.flush() ? progress.received() : 0;
+    if (!part.finish()) {
         received = 0;
     }
     if (received < book.Size || !part.commitAs(nativeTarget)) {

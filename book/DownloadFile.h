@@ -34,9 +34,11 @@ inline constexpr std::size_t kDownloadBlockBytes = 1024;
 // written under a temporary name in the same folder and renamed only when
 // complete, so a failed download leaves nothing under the book's name.
 // application, browser, bar and label may be null; they must outlive the call.
+// visitLimit bounds the browser's visit.
 std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUserData& user,
                           TApplication* application, TWebBrowser* browser, TProgressBar* bar,
-                          TLabel* label, bool showMessages);
+                          TLabel* label, bool showMessages,
+                          std::chrono::milliseconds visitLimit = kBrowserVisitLimit);
 
 // received * 100 / size rounded to the nearest whole number, halves to the
 // even neighbour. Requires size > 0.

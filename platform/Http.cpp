@@ -215,6 +215,10 @@ struct Transfer {
             curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
             curl_easy_setopt(handle, CURLOPT_MAXREDIRS, static_cast<long>(request.maxRedirects));
         }
+        if (request.totalTimeout.count() > 0) {
+            curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
+                             static_cast<long>(request.totalTimeout.count()));
+        }
         if (request.failOnErrorStatus) {
             curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
         }

@@ -61,6 +61,9 @@ struct HttpRequest {
     // for this long; a long transfer that keeps moving is never cut.
     std::chrono::milliseconds stallTimeout{2000};
     std::chrono::milliseconds connectTimeout{10000};
+    // 0: none; else the whole transfer fails with TimedOut after this long,
+    // for answers that trickle on without end.
+    std::chrono::milliseconds totalTimeout{0};
     int maxRedirects = 0;            // 0: redirects are not followed
     bool acceptCompressed = false;   // ask for and decode gzip/deflate
     std::uint64_t maxBodyBytes = 0;  // 0: no cap; above it: TooLarge

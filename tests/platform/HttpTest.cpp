@@ -210,6 +210,13 @@ TEST_F(HttpGetTest, SlowTransferThatKeepsMovingIsNeverCut) {
     EXPECT_GT(watch.calls, 10);
 }
 
+TEST_F(HttpGetTest, TotalTimeoutEndsATransferThatKeepsTrickling) {
+    HttpRequest request = requestFor("/slow");
+    request.stallTimeout = 500ms;
+    request.totalTimeout = 400ms;
+    EXPECT_EQ(failureOf(httpGet(request, Pump())), code(HttpFailure::TimedOut));
+}
+
 TEST_F(HttpGetTest, BodyCapStopsLargeAnswersWithOrWithoutLength) {
     HttpRequest request = requestFor("/big");
     request.maxBodyBytes = 10000;

@@ -1,0 +1,145 @@
+#pragma once
+// Shared pieces of the account update and download tests: a data folder and a
+// store stand-in per test, the store's root pointed at it, the proxy variables
+// of the environment cleared (no request may leave the machine), and fakes of
+// the window's objects that record what the library did with them.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "BookLibrary.h"
+#include "BookTypes.h"
+#include "BrowserStandIn.h"
+#include "CodePage.h"
+#include "EnvGuard.h"
+#include "HostObjects.h"
+#include "Http.h"
+#include "StoreServer.h"
+#include "SystemTypes.h"
+#include "TempDir.h"
+
+namespace quillbox::test {
+
+// windows-1251 bytes of a UTF-8 text.
+inline std::string ansi(const std::string& utf8) {
+    return platform::fromUtf8(utf8, "WINDOWS-1251").value();
+}
+
+inline TUserData userData(const std::string& login, const std::string& password) {
+    TUserData user{};
+    user.Login.assign(login);
+    user.Password.assign(password);
+    return user;
+}
+
+inline void useProxy(TUserData& user, const std::string& host, int port, const std::string& login,
+                     const std::string& password) {
+    user.UseProxy = true;
+    user.ProxyHost.assign(host);
+    user.ProxyPort = port;
+    user.ProxyLogin.assign(login);
+    user.ProxyPassword.assign(password);
+}
+
+// Counts message processing and the longest pause between two calls; pumps
+// the browser stand-in as the program's event loop does.
+class FakeApplication : public TApplication {
+  public:
+    void ProcessMessages() override {
+        const auto now = std::chrono::steady_clock::now();
+        if (calls > 0) {
+            longestGap = std::max(longestGap, now - m_last);
+        }
+        m_last = now;
+        ++calls;
+        if (browser != nullptr) {
+            browser->pump();
+        }
+    }
+    std::string ExeName() const override { return "/opt/quillbox/quillbox-reader"; }
+
+    int calls = 0;
+    std::chrono::steady_clock::duration longestGap{};
+    platform::BrowserStandIn* browser = nullptr;
+
+  private:
+    std::chrono::steady_clock::time_point m_last;
+};
+
+class FakeProgressBar : public TProgressBar {
+  public:
+    void SetPosition(int position) override { positions.push_back(position); }
+    std::vector<int> positions;
+};
+
+class FakeLabel : public TLabel {
+  public:
+    void SetCaption(const char* caption) override {
+        if (captions.empty() || captions.back() != caption) {
+            captions.emplace_back(caption);
+        }
+        ++calls;
+    }
+    std::vector<std::string> captions;  // consecutive repeats folded
+    int calls = 0;
+};
+
+// A library that frees its blocks at the end of the test.
+struct OwnedLibrary {
+    TBookLibrary value{};
+    OwnedLibrary() = default;
+    OwnedLibrary(const OwnedLibrary&) = delete;
+    OwnedLibrary& operator=(const OwnedLibrary&) = delete;
+    ~OwnedLibrary() { book::DeleteBookLibrary(value); }
+};
+
+// One account file of a fixture folder (format: tools/store-server/Fixtures.h).
+inline void writeAccount(const TempDir& fixtures, const std::string& login,
+                         const std::string& utf8Lines) {
+    std::filesystem::create_directories(fixtures.file("accounts"));
+    std::filesystem::create_directories(fixtures.file("files"));
+    writeFile(fixtures.file("accounts/" + login + ".account"), utf8Lines);
+}
+
+class NetworkTest : public ::testing::Test {
+  protected:
+    explicit NetworkTest(std::vector<std::string> serverArguments = {})
+        : m_server(std::move(serverArguments)) {}
+
+    void SetUp() override {
+        ASSERT_TRUE(m_server.running()) << m_server.error();
+        m_storeUrl.emplace("QUILLBOX_STORE_URL", m_server.baseUrl());
+    }
+
+    // Sets a fault switch of the store (see tools/store-server/Faults.h).
+    void fault(const std::string& query) {
+        platform::HttpRequest request;
+        request.url = m_server.url("_control/fault?" + query);
+        Result<platform::HttpResponse> answer = platform::httpGet(request, platform::Pump());
+        ASSERT_TRUE(answer && answer.value().status == 200) << query;
+    }
+
+    // The heads of the requests the store received.
+    std::string storeRequests() {
+        platform::HttpRequest request;
+        request.url = m_server.url("_control/requests");
+        Result<platform::HttpResponse> answer = platform::httpGet(request, platform::Pump());
+        return answer ? answer.value().body : std::string();
+    }
+
+    TempDir m_home;
+    EnvGuard m_homeGuard{"QUILLBOX_HOME", m_home.path()};
+    EnvGuard m_noProxy[6] = {{"http_proxy", std::nullopt},  {"HTTP_PROXY", std::nullopt},
+                             {"https_proxy", std::nullopt}, {"HTTPS_PROXY", std::nullopt},
+                             {"all_proxy", std::nullopt},   {"ALL_PROXY", std::nullopt}};
+    StoreServer m_server;
+    std::optional<EnvGuard> m_storeUrl;
+};
+
+}  // namespace quillbox::test
