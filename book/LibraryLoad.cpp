@@ -1,12 +1,11 @@
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <string>
 
-#include "BookNames.h"
+#include "ComputerCopies.h"
 #include "FixedText.h"
 #include "ForceFolder.h"
 #include "LibraryFiles.h"
@@ -59,18 +58,6 @@ TBook bookRecord(const char* bytes) {
     std::memcpy(static_cast<void*>(&book), bytes, sizeof book);
     terminateTexts(book);
     return book;
-}
-
-bool computerCopyExists(const TBook& book) {
-    const std::string path = platform::toNativePath(computerCopyPath(book));
-    struct stat info {};
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) {
-        return false;
-    }
-    const bool regular = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
-    ::close(descriptor);
-    return regular;
 }
 
 // Reads a list file; when it cannot be opened it is created empty and false
@@ -132,7 +119,7 @@ class Loader {
         readList(listPath(m_bookBase, list), sizeof(TBook),
                  [this, flag, needComputerCopy](const char* bytes) {
                      TBook record = bookRecord(bytes);
-                     if (needComputerCopy && !computerCopyExists(record)) {
+                     if (needComputerCopy && !m_computerCopies.has(record)) {
                          return;
                      }
                      TBookShelf* shelf = m_index.shelfForBook(record);
@@ -154,6 +141,7 @@ class Loader {
     }
 
     LibraryIndex m_index;
+    ComputerCopies m_computerCopies;
     std::string m_shelfBase;
     std::string m_bookBase;
 };
