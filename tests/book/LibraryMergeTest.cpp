@@ -62,8 +62,13 @@ TEST_F(LibraryMerge, ComputerMarkNeedsTheBookFileInItsShelfFolder) {
         saved.addBook(shelf, makeBook("Kept?", "k", kFlagOnAccount | kFlagOnComputer));
     const TBook& deleted =
         saved.addBook(shelf, makeBook("Deleted", "d", kFlagOnAccount | kFlagOnComputer));
+    saved.addBook(shelf, makeBook("Linked", "l", kFlagOnAccount | kFlagOnComputer));
     ASSERT_TRUE(save(saved.library, TMoney{}));
     placeComputerCopy(kept);
+    writeFile(m_home.file("elsewhere.fb2"), "book");
+    std::filesystem::create_symlink(
+        m_home.file("elsewhere.fb2"),
+        m_home.file("Books/My Shelf/") + book::bookFileName(saved.book(0, 2)));
     // The copy of the second book was deleted by hand; a folder of its name
     // does not count as the book either.
     std::filesystem::create_directories(m_home.file("Books/My Shelf/") +
@@ -72,9 +77,10 @@ TEST_F(LibraryMerge, ComputerMarkNeedsTheBookFileInItsShelfFolder) {
     OwnedLibrary loaded;
     TMoney money{};
     ASSERT_TRUE(load(loaded.library, money, true));
-    ASSERT_EQ(loaded.shelf(0).BookCount, 2);
+    ASSERT_EQ(loaded.shelf(0).BookCount, 3);
     EXPECT_EQ(loaded.book(0, 0).Flags, kFlagOnAccount | kFlagOnComputer);
     EXPECT_EQ(loaded.book(0, 1).Flags, kFlagOnAccount);
+    EXPECT_EQ(loaded.book(0, 2).Flags, kFlagOnAccount | kFlagOnComputer);
 }
 
 TEST_F(LibraryMerge, ShelfNameThatPointsOutsideTheBooksFolderIsLookedUpUnderUnderscore) {

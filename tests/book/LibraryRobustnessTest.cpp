@@ -31,10 +31,10 @@ class LibraryRobustness : public LibraryFolder {
     // Fills a library of shelves x books, every book with all three marks.
     static void fillLibrary(OwnedLibrary& owned, int shelves, int books) {
         for (int s = 0; s < shelves; ++s) {
-            TBookShelf& shelf = owned.addShelf(
-                makeShelf("Shelf " + std::to_string(s), "s" + std::to_string(s), kFlagOnAccount));
+            TBookShelf& shelf =
+                owned.addShelf(makeShelf(numbered("Shelf ", s), numbered("s", s), kFlagOnAccount));
             for (int b = 0; b < books; ++b) {
-                owned.addBook(shelf, makeBook("Book", "b" + std::to_string(b), kFlagOnAccount));
+                owned.addBook(shelf, makeBook("Book", numbered("b", b), kFlagOnAccount));
             }
         }
     }
@@ -179,15 +179,15 @@ TEST_F(LibraryRobustness, BookListsBeyond65535RecordsAreReadWhole) {
     std::filesystem::create_directories(m_folder);
     std::vector<TBookShelf> shelves;
     for (int s = 0; s < 100; ++s) {
-        shelves.push_back(makeShelf("S", "s" + std::to_string(s), kFlagOnAccount));
+        shelves.push_back(makeShelf("S", numbered("s", s), kFlagOnAccount));
     }
     writeFile(libraryFile("BookShelfs1.dat"), shelfFileBytes(shelves));
     std::string books;
     books.reserve(100000 * sizeof(TBook));
     for (int s = 0; s < 100; ++s) {
         for (int b = 0; b < 1000; ++b) {
-            books += recordBytes(
-                makeBook("B", std::to_string(b), kFlagOnAccount, "s" + std::to_string(s)));
+            books +=
+                recordBytes(makeBook("B", std::to_string(b), kFlagOnAccount, numbered("s", s)));
         }
     }
     writeFile(libraryFile("Books1.dat"), books);

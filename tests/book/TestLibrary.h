@@ -16,6 +16,14 @@
 
 namespace quillbox::test {
 
+// prefix followed by the number (built step by step: GCC 12 misreports
+// "literal" + std::string at -O3).
+inline std::string numbered(const char* prefix, int number) {
+    std::string text(prefix);
+    text += std::to_string(number);
+    return text;
+}
+
 inline TBookShelf makeShelf(std::string_view name, std::string_view id, std::uint16_t flags,
                             std::uint16_t bookCount = 0) {
     TBookShelf shelf{};
