@@ -14,6 +14,14 @@
 
 namespace {
 
+// prefix followed by the number (built step by step: GCC 12 misreports
+// "literal" + std::string at -O3).
+std::string numbered(const char* prefix, int number) {
+    std::string text(prefix);
+    text += std::to_string(number);
+    return text;
+}
+
 constexpr std::uint16_t kComputer = kFlagOnComputer;
 constexpr std::uint16_t kReader = kFlagOnReader;
 
@@ -35,16 +43,16 @@ void writeLibrary(const std::string& home, const std::string& folder) {
     for (int s = 0; s < 2; ++s) {
         TBookShelf shelf{};
         setText(shelf.Name, s == 0 ? "Novels" : "Magazines");
-        setText(shelf.Id, "shelf" + std::to_string(s));
+        setText(shelf.Id, numbered("shelf", s));
         shelf.Flags = kFlagOnAccount | kComputer | kReader;
         for (const char* list : {"1", "2", "3"}) {
             append(folder + "BookShelfs" + list + ".dat", &shelf, kBookShelfRecordSize);
         }
         for (int b = 0; b < 3; ++b) {
             TBook book{};
-            setText(book.Author, s == 0 ? "Author " + std::to_string(b) : "");
-            setText(book.Title, "Title " + std::to_string(b));
-            setText(book.Id, "books/" + std::to_string(s) + "/" + std::to_string(b));
+            setText(book.Author, s == 0 ? numbered("Author ", b) : "");
+            setText(book.Title, numbered("Title ", b));
+            setText(book.Id, numbered("books/", s) + numbered("/", b));
             setText(book.BookType, ".fb2");
             setText(book.ShelfId, shelf.Id);
             setText(book.ShelfName, shelf.Name);
