@@ -170,7 +170,8 @@ std::string constructTitle(const xmlNode* node) {
 
 class ItemBuilder {
   public:
-    explicit ItemBuilder(std::string base) : m_base(std::move(base)) {}
+    ItemBuilder(const xmlNode* item, const std::string& fallback)
+        : m_fallback(fallback), m_base(baseFor(item, fallback)) {}
 
     void addImage(const std::string& address) {
         if (address.empty()) {
@@ -214,10 +215,12 @@ class ItemBuilder {
         }
     }
 
-    // Takes the content, resolves its links and adds its pictures after the
-    // ones named by the feed itself.
-    void setContent(const std::string& html) {
-        ItemHtml resolved = absoluteHtml(html, m_base);
+    // Takes the content, resolves its links against the base in force where
+    // the content was found (its own xml:base counts) and adds its pictures
+    // after the ones named by the feed itself.
+    void setContent(const std::string& html, const xmlNode* from) {
+        ItemHtml resolved =
+            absoluteHtml(html, from != nullptr ? baseFor(from, m_fallback) : m_base);
         m_item.contentHtml = std::move(resolved.html);
         for (const std::string& image : resolved.images) {
             addImage(image);
@@ -237,6 +240,7 @@ class ItemBuilder {
     }
 
   private:
+    std::string m_fallback;
     std::string m_base;
     ParsedItem m_item;
     std::set<std::string> m_seenImages;
@@ -281,7 +285,7 @@ std::string alternateLink(const xmlNode* parent, bool atomOnly) {
 }
 
 bool readRssItem(const xmlNode* node, const std::string& fallbackBase, ParsedItem& out) {
-    ItemBuilder builder(baseFor(node, fallbackBase));
+    ItemBuilder builder(node, fallbackBase);
     ParsedItem& item = builder.item();
     if (const xmlNode* title = child(node, "title", isRssNamespace)) {
         item.title = plainTitle(textOf(title));
@@ -314,22 +318,23 @@ bool readRssItem(const xmlNode* node, const std::string& fallbackBase, ParsedIte
     }
     builder.addMedia(node);
     std::string html;
-    if (const xmlNode* encoded = child(node, "encoded", anyNamespace)) {
-        html = textOf(encoded);
+    const xmlNode* source = child(node, "encoded", anyNamespace);
+    if (source != nullptr) {
+        html = textOf(source);
     }
     if (trimmed(html).empty()) {
-        if (const xmlNode* body =
-                child(node, "body", [](std::string_view ns) { return ns == kXhtml; })) {
-            html = childrenAsHtml(body);
+        source = child(node, "body", [](std::string_view ns) { return ns == kXhtml; });
+        if (source != nullptr) {
+            html = childrenAsHtml(source);
         }
     }
     if (trimmed(html).empty()) {
-        if (const xmlNode* description = child(node, "description", isRssNamespace)) {
-            html =
-                hasChildElements(description) ? childrenAsHtml(description) : textOf(description);
+        source = child(node, "description", isRssNamespace);
+        if (source != nullptr) {
+            html = hasChildElements(source) ? childrenAsHtml(source) : textOf(source);
         }
     }
-    builder.setContent(html);
+    builder.setContent(html, source);
     if (!builder.finish()) {
         return false;
     }
@@ -339,7 +344,7 @@ bool readRssItem(const xmlNode* node, const std::string& fallbackBase, ParsedIte
 
 bool readAtomEntry(const xmlNode* node, const std::string& fallbackBase,
                    const std::string& feedAuthor, ParsedItem& out) {
-    ItemBuilder builder(baseFor(node, fallbackBase));
+    ItemBuilder builder(node, fallbackBase);
     ParsedItem& item = builder.item();
     const auto core = [](std::string_view ns) { return ns.empty() || isAtomNamespace(ns); };
     item.title = constructTitle(child(node, "title", core));
@@ -362,23 +367,25 @@ bool readAtomEntry(const xmlNode* node, const std::string& fallbackBase,
     }
     builder.addMedia(node);
     std::string html;
-    if (const xmlNode* content = child(node, "content", core)) {
-        const std::string source = attributeOf(content, "src");
-        if (!source.empty()) {
-            const std::string target = resolveUrl(builder.base(), source);
+    const xmlNode* source = child(node, "content", core);
+    if (source != nullptr) {
+        const std::string address = attributeOf(source, "src");
+        if (!address.empty()) {
+            const std::string target = resolveUrl(baseFor(source, fallbackBase), address);
             html = "<p><a href=\"";
             appendEscapedHtml(html, target, true);
             html += "\">";
             appendEscapedHtml(html, target, false);
             html += "</a></p>";
         } else {
-            html = atomConstruct(content).html;
+            html = atomConstruct(source).html;
         }
     }
     if (trimmed(html).empty()) {
-        html = atomConstruct(child(node, "summary", core)).html;
+        source = child(node, "summary", core);
+        html = atomConstruct(source).html;
     }
-    builder.setContent(html);
+    builder.setContent(html, source);
     if (!builder.finish()) {
         return false;
     }
@@ -415,7 +422,12 @@ void readRss(const xmlNode* root, const std::string& url, ParsedFeed& feed) {
     const std::string_view rootName = localName(root);
     const xmlNode* channel = rootName == "channel" ? root : childNamed(root, "channel");
     if (rootName == "RDF") {
-        feed.format = namespaceOf(channel) == kRss090 ? "RSS 0.90" : "RSS 1.0";
+        bool netscape = namespaceOf(channel) == kRss090;
+        for (const xmlNs* ns = root->nsDef; ns != nullptr && !netscape; ns = ns->next) {
+            netscape = ns->href != nullptr &&
+                       std::string_view(reinterpret_cast<const char*>(ns->href)) == kRss090;
+        }
+        feed.format = netscape ? "RSS 0.90" : "RSS 1.0";
     } else {
         const std::string version = attributeOf(root, "version");
         feed.format = version.empty() ? "RSS" : "RSS " + version;

@@ -149,6 +149,18 @@ std::string declaredEncoding(std::string_view bytes) {
 
 // UTF-16 without a byte-order mark: every other byte of ASCII markup is zero.
 std::string guessUtf16(std::string_view bytes) {
+    // Markup starts with '<' or a blank, whatever the text holds later.
+    if (bytes.size() >= 4) {
+        const auto markupStart = [](char c) {
+            return c == '<' || c == ' ' || c == '\n' || c == '\r' || c == '\t';
+        };
+        if (markupStart(bytes[0]) && bytes[1] == 0 && bytes[2] != 0 && bytes[3] == 0) {
+            return "UTF-16LE";
+        }
+        if (bytes[0] == 0 && markupStart(bytes[1]) && bytes[2] == 0 && bytes[3] != 0) {
+            return "UTF-16BE";
+        }
+    }
     const std::size_t sample = std::min<std::size_t>(bytes.size(), 512) & ~std::size_t{1};
     if (sample < 4) {
         return {};

@@ -1,10 +1,8 @@
 #include "Urls.h"
 
-#include <libxml/uri.h>
-#include <libxml/xmlmemory.h>
-
 #include <cctype>
 #include <cstdio>
+#include <vector>
 
 namespace quillbox::rss {
 namespace {
@@ -51,6 +49,111 @@ bool hasScheme(std::string_view url) {
     return std::isalpha(static_cast<unsigned char>(url[0])) != 0;
 }
 
+// The five parts of a URI reference (RFC 3986, section 3).
+struct UriParts {
+    std::string scheme;
+    bool hasAuthority = false;
+    std::string authority;
+    std::string path;
+    bool hasQuery = false;
+    std::string query;
+    bool hasFragment = false;
+    std::string fragment;
+};
+
+UriParts splitUri(std::string_view text) {
+    UriParts parts;
+    const std::size_t hash = text.find('#');
+    if (hash != std::string_view::npos) {
+        parts.hasFragment = true;
+        parts.fragment = std::string(text.substr(hash + 1));
+        text = text.substr(0, hash);
+    }
+    const std::size_t question = text.find('?');
+    if (question != std::string_view::npos) {
+        parts.hasQuery = true;
+        parts.query = std::string(text.substr(question + 1));
+        text = text.substr(0, question);
+    }
+    const std::size_t colon = text.find(':');
+    if (colon != std::string_view::npos && hasScheme(text.substr(0, colon + 1)) &&
+        text.substr(0, colon).find('/') == std::string_view::npos) {
+        for (const char c : text.substr(0, colon)) {
+            parts.scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        text = text.substr(colon + 1);
+    }
+    if (text.substr(0, 2) == "//") {
+        parts.hasAuthority = true;
+        const std::size_t slash = text.find('/', 2);
+        parts.authority = std::string(
+            text.substr(2, slash == std::string_view::npos ? std::string_view::npos : slash - 2));
+        text = slash == std::string_view::npos ? std::string_view() : text.substr(slash);
+    }
+    parts.path = std::string(text);
+    return parts;
+}
+
+std::string removeDotSegments(const std::string& path) {
+    std::vector<std::string> segments;
+    std::size_t start = 0;
+    const bool absolute = !path.empty() && path.front() == '/';
+    std::string input = absolute ? path.substr(1) : path;
+    bool trailingSlash = false;
+    while (start <= input.size()) {
+        std::size_t end = input.find('/', start);
+        if (end == std::string::npos) {
+            end = input.size();
+        }
+        const std::string segment = input.substr(start, end - start);
+        const bool last = end == input.size();
+        if (segment == ".") {
+            trailingSlash = last;
+        } else if (segment == "..") {
+            if (!segments.empty()) {
+                segments.pop_back();
+            }
+            trailingSlash = last;
+        } else {
+            segments.push_back(segment);
+            trailingSlash = false;
+        }
+        start = end + 1;
+    }
+    std::string out = absolute ? "/" : "";
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        if (i > 0) {
+            out += '/';
+        }
+        out += segments[i];
+    }
+    if (trailingSlash && (out.empty() || out.back() != '/')) {
+        out += '/';
+    }
+    return out;
+}
+
+std::string joinUri(const UriParts& parts) {
+    std::string out;
+    if (!parts.scheme.empty()) {
+        out += parts.scheme + ":";
+    }
+    if (parts.hasAuthority) {
+        out += "//" + parts.authority;
+        if (!parts.path.empty() && parts.path.front() != '/') {
+            out += '/';
+        }
+    }
+    out += parts.path;
+    if (parts.hasQuery) {
+        out += "?" + parts.query;
+    }
+    if (parts.hasFragment) {
+        out += "#" + parts.fragment;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string_view trimmed(std::string_view text) {
@@ -66,17 +169,56 @@ std::string_view trimmed(std::string_view text) {
 std::string resolveUrl(std::string_view base, std::string_view reference) {
     const std::string ref = escapeForUri(trimmed(reference));
     const std::string from = escapeForUri(trimmed(base));
-    if (from.empty() || (hasScheme(ref) && ref.find("://") != std::string::npos)) {
-        return ref;
+    const UriParts r = splitUri(ref);
+    if (!r.scheme.empty() || from.empty()) {
+        if (r.scheme.empty()) {
+            return ref;
+        }
+        UriParts target = r;
+        target.path = removeDotSegments(r.path);
+        return joinUri(target);
     }
-    xmlChar* built = xmlBuildURI(reinterpret_cast<const xmlChar*>(ref.c_str()),
-                                 reinterpret_cast<const xmlChar*>(from.c_str()));
-    if (built == nullptr) {
-        return ref;
+    const UriParts b = splitUri(from);
+    if (b.scheme.empty()) {
+        return ref;  // no absolute base to resolve against
     }
-    std::string result(reinterpret_cast<const char*>(built));
-    xmlFree(built);
-    return result;
+    UriParts target;
+    target.scheme = b.scheme;
+    if (r.hasAuthority) {
+        target.hasAuthority = true;
+        target.authority = r.authority;
+        target.path = removeDotSegments(r.path);
+        target.hasQuery = r.hasQuery;
+        target.query = r.query;
+    } else {
+        target.hasAuthority = b.hasAuthority;
+        target.authority = b.authority;
+        if (r.path.empty()) {
+            target.path = b.path;
+            target.hasQuery = r.hasQuery || b.hasQuery;
+            target.query = r.hasQuery ? r.query : b.query;
+        } else {
+            if (r.path.front() == '/') {
+                target.path = removeDotSegments(r.path);
+            } else {
+                std::string merged;
+                if (b.hasAuthority && b.path.empty()) {
+                    merged = "/" + r.path;
+                } else {
+                    const std::size_t slash = b.path.find_last_of('/');
+                    merged =
+                        (slash == std::string::npos ? std::string() : b.path.substr(0, slash + 1)) +
+                        r.path;
+                }
+                target.path = removeDotSegments(merged);
+            }
+            target.hasQuery = r.hasQuery;
+            target.query = r.query;
+        }
+    }
+    target.hasFragment = r.hasFragment;
+    target.fragment = r.fragment;
+    return joinUri(target);
 }
 
 std::string escapedUrl(std::string_view url) {
