@@ -180,7 +180,7 @@ TStamp stampOr(const IniDocument& document, const char* section, const char* key
 // A short string; empty when missing, not representable or too long.
 void readText(const IniDocument& document, const char* section, const char* key,
               const std::string& codePage, TShortString& field) {
-    field.assign({});
+    field.assign("");
     const std::optional<std::string> text = document.value(section, key);
     if (!text) {
         return;

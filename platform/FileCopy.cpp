@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,7 +26,7 @@ constexpr std::size_t kChunkSize = 4u << 20;
 // shown follows the drive and the final sync is short even on a slow stick.
 constexpr std::uint64_t kWritebackWindow = 32u << 20;
 constexpr std::size_t kLongestTemporaryStem = 200;
-constexpr auto kKeepAliveInterval = std::chrono::milliseconds(20);
+constexpr auto kKeepAliveInterval = std::chrono::milliseconds(10);
 
 class FileDescriptor {
   public:
@@ -229,11 +230,14 @@ Status writeTemporaryCopy(const std::string& source, const std::string& temporar
     if (!out.valid()) {
         return systemError("cannot create", temporary, errno);
     }
-    // Reserving the space first turns a full drive into an error before any
-    // copying; file systems without the call just skip it.
-    if (size > 0 && ::fallocate(out.get(), 0, 0, static_cast<off_t>(size)) != 0 &&
-        errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) {
-        return systemError("no room for", temporary, errno);
+    // A drive that is plainly too full fails before any copying. (Reserving the
+    // space instead would make FAT write the whole file twice, zeros first.)
+    struct statvfs drive {};
+    if (::fstatvfs(out.get(), &drive) == 0 && drive.f_frsize > 0) {
+        const std::uint64_t blocks = ::geteuid() == 0 ? drive.f_bfree : drive.f_bavail;
+        if (blocks < size / drive.f_frsize) {
+            return systemError("no room for", temporary, ENOSPC);
+        }
     }
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 

@@ -27,7 +27,7 @@ struct CopyCallbacks {
     // Bytes written so far and the size of the source; called at least once,
     // and with copied == total before the copy is committed.
     std::function<void(std::uint64_t copied, std::uint64_t total)> onProgress;
-    // Called at least every 20 ms for the whole call, so the caller's window
+    // Called at least every 10 ms for the whole call, so the caller's window
     // stays alive however slow the drive is.
     std::function<void()> keepAlive;
 };
