@@ -213,16 +213,18 @@ int PageWindow::find(std::string_view text, int from) const {
 }
 
 std::string_view PageWindow::value(std::string_view key, std::string_view end, int from) const {
+    // Empty values still point into the window: a null view is no text to copy.
+    const std::string_view empty(m_text, 0);
     const int keyAt = find(key, from);
     const int endAt = find(end, from);
     const int first = keyAt + static_cast<int>(key.size());  // 1-based
     const int count = endAt - first;
     if (count <= 0 || first < 1) {
-        return {};
+        return empty;
     }
     const std::string_view window(m_text + from);
     if (static_cast<std::size_t>(first) > window.size()) {
-        return {};
+        return empty;
     }
     return window.substr(static_cast<std::size_t>(first - 1), static_cast<std::size_t>(count));
 }
