@@ -165,6 +165,12 @@ std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder,
     if (answer.status == 304 && conditional) {
         return finish({kRssOk, ""});
     }
+    // A proxy that refuses the login answers itself: 407, or 401 from proxies
+    // that use it, without the Via header a forwarded answer carries.
+    if (!request.proxy.host.empty() &&
+        (answer.status == 407 || (answer.status == 401 && answer.header("Via").empty()))) {
+        return finish({kRssHostUnreachable, "The proxy server refused the login."});
+    }
     if (answer.status < 200 || answer.status > 299) {
         return finish({kRssNoDocument,
                        "The server answered with status " + std::to_string(answer.status) + "."});
