@@ -282,7 +282,11 @@ Status writeNewsBook(const NewsBook& book, const std::string& path, const Fb2Opt
     if (Status opened = file.open(path); !opened) {
         return Error{kFb2CannotCreate, opened.error().message};
     }
-    const std::int64_t created = book.created != 0 ? book.created : std::time(nullptr);
+    // The description's dates must be valid xs:date values: years 1970 to 9999.
+    constexpr std::int64_t kLastSecondOf9999 = 253402300799;
+    const std::int64_t created = book.created > 0 && book.created <= kLastSecondOf9999
+                                     ? book.created
+                                     : static_cast<std::int64_t>(std::time(nullptr));
     fb2::PictureStore pictures(options.maxImageBytes);
     XmlOut out(file.fd());
     out.startElement("FictionBook");

@@ -61,11 +61,15 @@ rss::NewsBook bookWithItem(const std::string& html, const std::string& link,
 }
 
 std::string jpegBytes() {
-    return std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01 jpeg body", 25);
+    static const char kBytes[] = "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01 jpeg body";
+    return std::string(kBytes, sizeof kBytes - 1);
 }
+
 std::string pngBytes() {
-    return std::string("\x89PNG\r\n\x1A\n\x00\x00\x00\x0DIHDR png body", 25);
+    static const char kBytes[] = "\x89PNG\r\n\x1A\n\x00\x00\x00\x0DIHDR png body";
+    return std::string(kBytes, sizeof kBytes - 1);
 }
+
 std::string gifBytes() {
     return "GIF89a gif body";
 }

@@ -186,6 +186,7 @@ TEST_F(Fb2WriterTest, ControlCharactersAndInvalidUtf8NeverReachTheFile) {
     NewsBook news = bookWithItem("<p>x\x02y \xC3 z\x1B</p>");
     news.bookTitle = std::string("Book\0title", 10);
     news.language = "r\x01u";
+    news.created = -86400 * 365 * 3000LL;  // no valid date: the book is dated now
     news.feeds[0].title = "Feed\x0B\x0C name";
     news.feeds[0].items[0].title = "Bad\x01\x1F title \xFF\xFE end\x7F";
     news.feeds[0].items[0].author = "\x80\x81";
