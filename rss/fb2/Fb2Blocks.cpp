@@ -17,13 +17,13 @@ struct Open {
     bool operator==(const Open&) const = default;
 };
 
-std::vector<Open> wantedFor(const Run& run) {
+std::vector<Open> wantedFor(unsigned styles, int link) {
     std::vector<Open> wanted;
-    if (run.link >= 0) {
-        wanted.push_back(Open{-1, run.link});
+    if (link >= 0) {
+        wanted.push_back(Open{-1, link});
     }
     for (int bit = 0; bit < static_cast<int>(kStyleElements.size()); ++bit) {
-        if ((run.styles & (1U << bit)) != 0) {
+        if ((styles & (1U << bit)) != 0) {
             wanted.push_back(Open{bit, -1});
         }
     }
@@ -41,11 +41,8 @@ void writeImage(XmlOut& out, const std::string& id) {
 void writeRuns(XmlOut& out, const std::vector<Run>& runs, const std::vector<std::string>& links) {
     std::vector<Open> open;
     for (const Run& run : runs) {
-        Run effective = run;
-        if (effective.link >= static_cast<int>(links.size())) {
-            effective.link = -1;
-        }
-        const std::vector<Open> wanted = wantedFor(effective);
+        const int link = run.link < static_cast<int>(links.size()) ? run.link : -1;
+        const std::vector<Open> wanted = wantedFor(run.styles, link);
         std::size_t common = 0;
         while (common < open.size() && common < wanted.size() && open[common] == wanted[common]) {
             ++common;

@@ -102,9 +102,10 @@ void writeTitle(XmlOut& out, const std::string& cleanTitle) {
 
 void writeDescription(XmlOut& out, const NewsBook& book, std::int64_t created,
                       const Fb2Options& options) {
-    const std::string program = fb2::cleanLine(options.programName).empty()
-                                    ? std::string("Quillbox")
-                                    : fb2::cleanLine(options.programName);
+    std::string program = fb2::cleanLine(options.programName);
+    if (program.empty()) {
+        program = "Quillbox";
+    }
     std::string title = fb2::cleanLine(book.bookTitle);
     if (title.empty()) {
         title = program + " " + formatLocalTime(created, true);

@@ -43,8 +43,8 @@ enum Fb2Error : int {
 };
 
 // Writes `book` to `path` atomically: through `path` + ".tmp" in the same
-// folder, synced and renamed over `path` when complete. On failure no file is
-// left under either name and an existing `path` is untouched. Feeds without
+// folder, synced and renamed over `path` when complete. On failure an existing
+// `path` is untouched and no temporary file of ours is left behind. Feeds without
 // items are skipped. Texts may hold any bytes: invalid UTF-8 becomes U+FFFD and
 // control characters are dropped.
 Status writeNewsBook(const NewsBook& book, const std::string& path, const Fb2Options& options = {});
