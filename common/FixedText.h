@@ -28,7 +28,9 @@ template <std::size_t N>
 bool setFieldText(char (&field)[N], std::string_view text) {
     static_assert(N > 0);
     const std::size_t length = std::min(text.size(), N - 1);
-    std::memcpy(field, text.data(), length);
+    if (length > 0) {
+        std::memcpy(field, text.data(), length);
+    }
     std::memset(field + length, 0, N - length);
     return length == text.size();
 }
@@ -61,7 +63,9 @@ struct ShortString {
     // Stores at most Capacity characters; returns false when the text was cut.
     bool assign(std::string_view value) {
         const std::size_t length = std::min(value.size(), Capacity);
-        std::memcpy(Chars, value.data(), length);
+        if (length > 0) {
+            std::memcpy(Chars, value.data(), length);
+        }
         std::memset(Chars + length, 0, Capacity - length);
         Length = static_cast<std::uint8_t>(length);
         return length == value.size();
