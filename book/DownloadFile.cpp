@@ -1,10 +1,5 @@
 #include "DownloadFile.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -17,6 +12,7 @@
 #include "FixedText.h"
 #include "ForceFolder.h"
 #include "Http.h"
+#include "PartFile.h"
 #include "PathNormaliser.h"
 #include "SafeFolderName.h"
 #include "StoreConfig.h"
@@ -58,61 +54,6 @@ std::string programFileName(const TApplication* application) {
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     return name.empty() ? std::string("quillbox") : name;
 }
-
-// The book's bytes while they arrive: a file with a temporary name beside the
-// target, removed unless it is moved onto the target complete.
-class PartFile {
-  public:
-    PartFile() = default;
-    PartFile(const PartFile&) = delete;
-    PartFile& operator=(const PartFile&) = delete;
-    ~PartFile() {
-        if (m_file != nullptr) {
-            std::fclose(m_file);
-        }
-        if (!m_path.empty() && !m_committed) {
-            ::unlink(m_path.c_str());
-        }
-    }
-
-    // nativeFolder ends with '/'.
-    bool open(const std::string& nativeFolder, const std::string& fileName) {
-        std::string pattern = nativeFolder + "." + fileName + ".XXXXXX";
-        const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (descriptor < 0) {
-            return false;
-        }
-        m_path = pattern;
-        m_file = ::fdopen(descriptor, "wb");
-        if (m_file == nullptr) {
-            ::close(descriptor);
-            return false;
-        }
-        return true;
-    }
-
-    bool write(const char* data, std::size_t size) {
-        return std::fwrite(data, 1, size, m_file) == size;
-    }
-
-    // Flushes the bytes to the disk and closes the file.
-    bool finish() {
-        bool written = std::fflush(m_file) == 0 && ::fsync(::fileno(m_file)) == 0;
-        written = std::fclose(m_file) == 0 && written;
-        m_file = nullptr;
-        return written;
-    }
-
-    bool commitAs(const std::string& nativeTarget) {
-        m_committed = ::rename(m_path.c_str(), nativeTarget.c_str()) == 0;
-        return m_committed;
-    }
-
-  private:
-    std::string m_path;
-    std::FILE* m_file = nullptr;
-    bool m_committed = false;
-};
 
 // Cuts the arriving bytes into blocks of kDownloadBlockBytes (only the last
 // may be shorter); after each block the file grows, the percent moves and the

@@ -1,0 +1,43 @@
+#pragma once
+// A file that is written under a temporary name beside its target and takes
+// the target's name only when it is complete and on the disk; until then (and
+// when it is abandoned) nothing lies under the target's name.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace quillbox::book {
+
+class PartFile {
+  public:
+    PartFile();
+    // Removes the temporary file unless it was committed.
+    ~PartFile();
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+
+    // Creates a new hidden file for fileName in nativeFolder (ending with '/').
+    bool open(const std::string& nativeFolder, const std::string& fileName);
+    // Appends the bytes (buffered); false on a write error.
+    bool write(const char* data, std::size_t size);
+    // Writes what is buffered, waits until the bytes are on the disk and
+    // closes the file; false when any of that failed.
+    bool finish();
+    // Moves the finished file onto nativeTarget, replacing it.
+    bool commitAs(const std::string& nativeTarget);
+
+  private:
+    bool flushBuffer();
+
+    std::string m_path;
+    int m_descriptor = -1;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_buffered = 0;
+    std::uint64_t m_written = 0;        // bytes handed to the system
+    std::uint64_t m_writebackFrom = 0;  // first byte not yet sent towards the disk
+    bool m_committed = false;
+};
+
+}  // namespace quillbox::book
