@@ -116,8 +116,9 @@ int main(int argc, char** argv) {
 
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(16); };
-    // Idle keep-alive connections are given up soon, so that stopping is quick.
+    // Idle and silent connections are given up soon, so that stopping is quick.
     server.set_keep_alive_timeout(1);
+    server.set_read_timeout(2);
     storeserver::StoreRoutes routes(std::move(fixtures),
                                     storeserver::StaticFiles(options.staticFolder), faults);
     routes.install(server);
@@ -157,7 +158,7 @@ int main(int argc, char** argv) {
     storeserver::requestStop();
     // Whatever a client holds open, the process ends within a few seconds.
     std::thread([] {
-        std::this_thread::sleep_for(std::chrono::seconds(4));
+        std::this_thread::sleep_for(std::chrono::seconds(3));
         std::_Exit(0);
     }).detach();
     server.stop();
