@@ -8,6 +8,7 @@
 #include <string>
 
 #include "HttpTestServer.h"
+#include "ProxyFixture.h"
 
 using namespace quillbox;
 using namespace quillbox::platform;
@@ -359,4 +360,46 @@ TEST(ProxyConnectionTest, ReachableListenerPassesAndClosedPortFails) {
 
     Status noHost = testProxyConnection(ProxySettings{}, 2000ms, Pump());
     EXPECT_FALSE(noHost);
+}
+
+TEST(HttpProxyTest, BasicCredentialsOpenTheProxyAndWrongOnesAreAProxyFailure) {
+    HttpTestServer server(&route);
+    quillbox::test::ProxyFixture proxy("proxyuser", "proxypass");
+    ASSERT_TRUE(proxy.running()) << proxy.error();
+
+    HttpRequest request;
+    request.url = server.url("/echo");
+    request.userAgent = "MSIE";
+    request.proxy = ProxySettings{proxy.host(), proxy.port(), "proxyuser", "proxypass"};
+    Result<HttpResponse> through = httpGet(request, Pump());
+    ASSERT_TRUE(through) << through.error().message;
+    EXPECT_EQ(through.value().status, 200);
+    EXPECT_EQ(through.value().body.substr(0, 5), "MSIE|");
+    EXPECT_EQ(server.requests(), 1);
+
+    // tinyproxy answers wrong credentials with its own 401 (not 407), which
+    // a client cannot tell from a server's; callers that want no error pages
+    // ask for failOnErrorStatus.
+    request.proxy.password = "wrong";
+    Result<HttpResponse> wrong = httpGet(request, Pump());
+    ASSERT_TRUE(wrong);
+    EXPECT_EQ(wrong.value().status, 401);
+    request.failOnErrorStatus = true;
+    EXPECT_EQ(failureOf(httpGet(request, Pump())), code(HttpFailure::ErrorStatus));
+    request.failOnErrorStatus = false;
+    request.proxy.user.clear();
+    request.proxy.password.clear();
+    EXPECT_EQ(failureOf(httpGet(request, Pump())), code(HttpFailure::ProxyFailed));
+    EXPECT_EQ(server.requests(), 1) << "a refused request never reaches the server";
+
+    EXPECT_TRUE(testProxyConnection(request.proxy, 2000ms, Pump()));
+}
+
+TEST(HttpProxyTest, UnreachableProxyIsAProxyFailure) {
+    HttpTestServer server(&route);
+    HttpRequest request;
+    request.url = server.url("/hello");
+    request.proxy = ProxySettings{"127.0.0.1", quillbox::test::freeLoopbackPort(), "", ""};
+    EXPECT_EQ(failureOf(httpGet(request, Pump())), code(HttpFailure::ProxyFailed));
+    EXPECT_EQ(server.requests(), 0);
 }
