@@ -9,7 +9,9 @@
 namespace quillbox::platform {
 
 // The path the system understands. A drive letter with no drive behind it maps
-// to a path under "/nonexistent-drive-X" so that every use of it fails cleanly.
+// under "/proc/quillbox-no-drive-X", where nothing can be created, not even by
+// root, so every use of it fails cleanly. Segments that are not valid UTF-8
+// are taken as text in the system ANSI code page and converted.
 std::string toNativePath(std::string_view path);
 
 }  // namespace quillbox::platform

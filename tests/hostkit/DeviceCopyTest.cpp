@@ -119,7 +119,7 @@ TEST_F(DeviceCopyTest, CreateDirExNeverMakesAMissingDriveOrLeavesIt) {
     EXPECT_FALSE(CreateDirEx("F:\\News\\"));
     EXPECT_FALSE(CreateDirEx("G:\\News\\"));
     EXPECT_FALSE(fileExists(root().file("unplugged")));
-    EXPECT_FALSE(std::filesystem::exists("/nonexistent-drive-F"));
+    EXPECT_FALSE(std::filesystem::exists("/proc/quillbox-no-drive-F"));
 
     EXPECT_FALSE(CreateDirEx("E:\\..\\outside\\"));
     EXPECT_FALSE(CreateDirEx("E:\\News\\..\\..\\outside\\"));
