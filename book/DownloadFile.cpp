@@ -229,11 +229,9 @@ std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUse
     const std::string shelfFolder =
         std::string(folder) + safeFolderName(fieldText(book.ShelfName)) + "\\";
     ForceFolder(shelfFolder);
-    const std::string nativeFolder = platform::toNativePath(shelfFolder);
-    const std::string nativeTarget = platform::toNativePath(shelfFolder + fileName);
 
     PartFile part;
-    if (!part.open(nativeFolder, fileName)) {
+    if (!part.open(platform::toNativePath(shelfFolder + fileName))) {
         return kDownloadFailed;
     }
     BlockProgress progress(part, book.Size, bar, label, processMessages);
@@ -245,7 +243,7 @@ std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUse
     if (!part.finish()) {
         received = 0;
     }
-    if (received < book.Size || !part.commitAs(nativeTarget)) {
+    if (received < book.Size || !part.commit()) {
         return kDownloadFailed;
     }
     return kDownloadDone;

@@ -29,13 +29,17 @@ PartFile::~PartFile() {
     }
 }
 
-bool PartFile::open(const std::string& nativeFolder, const std::string& fileName) {
-    std::string pattern = nativeFolder + "." + fileName + ".XXXXXX";
+bool PartFile::open(const std::string& nativeTarget) {
+    const std::size_t slash = nativeTarget.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    std::string pattern =
+        nativeTarget.substr(0, nameStart) + "." + nativeTarget.substr(nameStart) + ".XXXXXX";
     m_descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (m_descriptor < 0) {
         return false;
     }
     m_path = pattern;
+    m_target = nativeTarget;
     return true;
 }
 
@@ -89,8 +93,8 @@ bool PartFile::finish() {
     return written;
 }
 
-bool PartFile::commitAs(const std::string& nativeTarget) {
-    m_committed = ::rename(m_path.c_str(), nativeTarget.c_str()) == 0;
+bool PartFile::commit() {
+    m_committed = ::rename(m_path.c_str(), m_target.c_str()) == 0;
     return m_committed;
 }
 

@@ -18,20 +18,22 @@ class PartFile {
     PartFile(const PartFile&) = delete;
     PartFile& operator=(const PartFile&) = delete;
 
-    // Creates a new hidden file for fileName in nativeFolder (ending with '/').
-    bool open(const std::string& nativeFolder, const std::string& fileName);
+    // Creates a new hidden file beside nativeTarget (a path the system
+    // understands) that commit() will move onto it.
+    bool open(const std::string& nativeTarget);
     // Appends the bytes (buffered); false on a write error.
     bool write(const char* data, std::size_t size);
     // Writes what is buffered, waits until the bytes are on the disk and
     // closes the file; false when any of that failed.
     bool finish();
-    // Moves the finished file onto nativeTarget, replacing it.
-    bool commitAs(const std::string& nativeTarget);
+    // Moves the finished file onto the target, replacing it.
+    bool commit();
 
   private:
     bool flushBuffer();
 
     std::string m_path;
+    std::string m_target;
     int m_descriptor = -1;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_buffered = 0;

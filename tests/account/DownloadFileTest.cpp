@@ -16,6 +16,7 @@
 #include "FixedText.h"
 #include "NetworkFixture.h"
 #include "NetworkTexts.h"
+#include "PathNormaliser.h"
 #include "ProxyFixture.h"
 
 using namespace quillbox;
@@ -107,7 +108,8 @@ class DownloadFileTest : public NetworkTest {
     }
     // Where the big book lands: the shelf's folder, ":" dropped from the title.
     std::string bigBookPath() const {
-        return m_folder + ansi("Классика") + "/" + ansi("Война и мир полное издание.fb2");
+        return platform::toNativePath(m_folder + ansi("Классика") + "\\" +
+                                      ansi("Война и мир полное издание.fb2"));
     }
 
     std::string m_folder = m_home.file("Books/");
@@ -145,7 +147,7 @@ TEST_F(DownloadFileTest, BookArrivesWithProgressEndingAt100Percent) {
 }
 
 TEST_F(DownloadFileTest, ShortDownloadLeavesNothingUnderTheBooksName) {
-    std::filesystem::create_directories(m_folder + ansi("Классика"));
+    std::filesystem::create_directories(platform::toNativePath(m_folder + ansi("Классика")));
     writeFile(bigBookPath(), "an earlier complete copy");
     fault("target=book&short=100000");
     EXPECT_EQ(download(bigBook(), userData("reader", "Secret7")), kDownloadFailed);
@@ -222,11 +224,14 @@ TEST_F(DownloadFileTest, ShelfNameCannotLeadOutOfTheFolder) {
     TBook book = bigBook();
     setFieldText(book.ShelfName, "..");
     ASSERT_EQ(download(book, userData("reader", "Secret7")), kDownloadDone);
-    EXPECT_EQ(fileSize(m_folder + "_/" + ansi("Война и мир полное издание.fb2")), 3000000);
+    EXPECT_EQ(
+        fileSize(platform::toNativePath(m_folder + "_\\" + ansi("Война и мир полное издание.fb2"))),
+        3000000);
 
     setFieldText(book.ShelfName, "../../escape");
     ASSERT_EQ(download(book, userData("reader", "Secret7")), kDownloadDone);
-    EXPECT_TRUE(fileExists(m_folder + "....escape/" + ansi("Война и мир полное издание.fb2")));
+    EXPECT_TRUE(fileExists(platform::toNativePath(m_folder + "....escape\\" +
+                                                  ansi("Война и мир полное издание.fb2"))));
     EXPECT_FALSE(std::filesystem::exists(m_home.file("escape")));
 }
 
