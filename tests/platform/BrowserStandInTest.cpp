@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "EnvGuard.h"
 #include "HttpTestServer.h"
 
 using namespace quillbox;
@@ -51,6 +52,12 @@ class BrowserStandInTest : public ::testing::Test {
   protected:
     BrowserStandInTest() { m_browser.SetOnDocumentComplete(&Completion::handler, &m_completion); }
 
+    // The browser follows the system's proxy settings; none may take a test's
+    // requests off the machine.
+    quillbox::test::EnvGuard m_noProxy[4] = {{"http_proxy", std::nullopt},
+                                             {"HTTP_PROXY", std::nullopt},
+                                             {"all_proxy", std::nullopt},
+                                             {"ALL_PROXY", std::nullopt}};
     HttpTestServer m_server{&route};
     CookieJar m_jar;
     BrowserStandIn m_browser{m_jar};
