@@ -10,7 +10,7 @@ cmake --build --preset fuzz
 shopt -s nullglob
 ran=0
 for fuzzer in build/fuzz/fuzz/*; do
-  [ -x "$fuzzer" ] || continue
+  [ -f "$fuzzer" ] && [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
   corpus="build/fuzz/corpus-$name"
   mkdir -p "$corpus"
