@@ -63,11 +63,13 @@ void removeFiles(const std::vector<std::string>& files) {
     }
 }
 
-void fetchPictures(FeedStore& store, const std::string& folder, const UpdateOptions& options) {
+// Returns whether any item was looked at.
+bool fetchPictures(FeedStore& store, const std::string& folder, const UpdateOptions& options) {
     std::size_t budget = options.pictureBudget;
+    bool changed = false;
     for (StoredItem& item : store.items) {
         if (budget == 0) {
-            return;
+            break;
         }
         if (item.delivered || item.imagesDone) {
             continue;
@@ -75,7 +77,9 @@ void fetchPictures(FeedStore& store, const std::string& folder, const UpdateOpti
         item.images =
             fetchImages(item.imageUrls, folder, options.network, options.imageLimits, budget);
         item.imagesDone = budget > 0;
+        changed = true;
     }
+    return changed;
 }
 
 }  // namespace
@@ -95,21 +99,28 @@ std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder,
     const std::string path = storePath(rssFolder, identity);
     FeedStore store = loadStore(path, identity);
 
+    // A full answer always changes the store; an unchanged feed that stays
+    // unchanged (304 again, nothing aged out) leaves the file alone.
+    bool changed = false;
     const auto finish = [&](const Outcome& outcome) -> std::uint8_t {
+        changed = changed || store.fetch.lastResult != outcome.result ||
+                  store.fetch.lastReason != outcome.reason;
         store.fetch.lastAttempt = now;
         store.fetch.lastResult = outcome.result;
         store.fetch.lastReason = outcome.reason;
-        if (outcome.result == kRssOk) {
-            store.fetch.lastSuccess = now;
-        }
         std::vector<std::string> unused;
         if (outcome.result == kRssOk) {
+            store.fetch.lastSuccess = now;
+            const std::size_t items = store.items.size();
+            const std::size_t seen = store.seen.size();
             unused = pruneStore(store, now, options.limits);
+            changed = changed || items != store.items.size() || seen != store.seen.size();
             if (options.pictures) {
-                fetchPictures(store, imageFolder(rssFolder, identity), options);
+                changed =
+                    fetchPictures(store, imageFolder(rssFolder, identity), options) || changed;
             }
         }
-        const bool saved = saveStore(path, store).ok();
+        const bool saved = !changed || saveStore(path, store).ok();
         if (saved) {
             removeFiles(unused);
         }
@@ -183,6 +194,7 @@ std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder,
     if (!parsed.ok()) {
         return finish({kRssNotAFeed, "The document is not a feed."});
     }
+    changed = true;
     mergeItems(store, parsed.value().items, now, options.limits);
     if (!parsed.value().title.empty()) {
         store.title = parsed.value().title;

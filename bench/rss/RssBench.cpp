@@ -1,0 +1,234 @@
+// The feed side at its limits: updating 1000 feeds of 50 items served by the
+// store stand-in on 127.0.0.1 (first fetch, then unchanged feeds answered with
+// 304), and converting 1000 feeds x 50 undelivered items into one FB2 book.
+
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "BookBuilder.h"
+#include "FeedFetcher.h"
+#include "FeedList.h"
+#include "FixedText.h"
+#include "NewsStore.h"
+#include "RSS.h"
+
+using namespace quillbox;
+
+namespace {
+
+constexpr int kFeeds = 1000;
+constexpr int kItemsPerFeed = 50;
+
+std::string g_work;
+std::string g_server;
+pid_t g_serverPid = -1;
+
+std::string numbered(const char* prefix, int number) {
+    std::string text(prefix);
+    text += std::to_string(number);
+    return text;
+}
+
+std::int64_t now() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+std::string rfc822(std::int64_t seconds) {
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    gmtime_r(&time, &parts);
+    char text[64];
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
+    return text;
+}
+
+// About 1 KB of HTML per item, the size of a typical news teaser.
+std::string itemHtml(int feed, int item) {
+    std::string html = "<p>News number " + std::to_string(item) + " of feed " +
+                       std::to_string(feed) + ". <b>Важно:</b> ";
+    for (int i = 0; i < 12; ++i) {
+        html += "Съешь ещё этих мягких французских булок, да выпей чаю. ";
+    }
+    html += "</p><p><a href=\"http://example.test/more\">More</a></p>";
+    return html;
+}
+
+std::string feedDocument(int feed) {
+    std::string out = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel>";
+    out += "<title>Feed " + std::to_string(feed) + "</title><link>http://example.test/</link>";
+    const std::int64_t time = now();
+    for (int item = 0; item < kItemsPerFeed; ++item) {
+        out += "<item><title>Item " + std::to_string(item) + "</title><link>http://example.test/" +
+               std::to_string(feed) + "/" + std::to_string(item) + "</link><pubDate>" +
+               rfc822(time - item * 60) + "</pubDate><description><![CDATA[" +
+               itemHtml(feed, item) + "]]></description></item>\n";
+    }
+    return out + "</channel></rss>\n";
+}
+
+void startServer(const std::string& folder) {
+    int out[2];
+    if (pipe(out) != 0) {
+        throw std::runtime_error("pipe");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::string program = QUILLBOX_STORE_SERVER_PATH;
+    std::string flag = "--static";
+    char* argv[] = {program.data(), flag.data(), const_cast<char*>(folder.c_str()), nullptr};
+    if (posix_spawn(&g_serverPid, argv[0], &actions, nullptr, argv, environ) != 0) {
+        throw std::runtime_error("cannot start the store stand-in");
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    std::string line;
+    char c = 0;
+    while (read(out[0], &c, 1) == 1 && c != '\n') {
+        line.push_back(c);
+    }
+    close(out[0]);
+    const std::size_t colon = line.rfind(':');
+    if (line.rfind("listening ", 0) != 0 || colon == std::string::npos) {
+        throw std::runtime_error("the store stand-in did not start: " + line);
+    }
+    g_server = "http://127.0.0.1:" + line.substr(colon + 1) + "/";
+}
+
+std::vector<TRSSItem> feedEntries() {
+    std::vector<TRSSItem> entries(kFeeds);
+    for (int feed = 0; feed < kFeeds; ++feed) {
+        std::memset(&entries[feed], 0, sizeof(TRSSItem));
+        setFieldText(entries[feed].URL, g_server + numbered("feed", feed) + ".xml");
+    }
+    return entries;
+}
+
+void updateAll(std::vector<TRSSItem>& entries, const std::string& rssFolder) {
+    const rss::UpdateOptions options;
+    for (TRSSItem& entry : entries) {
+        if (rss::updateFeed(entry, rssFolder, options) != kRssOk) {
+            throw std::runtime_error("a feed failed to update");
+        }
+    }
+}
+
+void BM_UpdateFirstFetch(benchmark::State& state) {
+    std::vector<TRSSItem> entries = feedEntries();
+    int run = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::string folder = g_work + numbered("first", run++) + "/RSS/";
+        state.ResumeTiming();
+        updateAll(entries, folder);
+        state.PauseTiming();
+        std::filesystem::remove_all(g_work + numbered("first", run - 1));
+        state.ResumeTiming();
+    }
+    state.counters["per_feed"] = benchmark::Counter(
+        kFeeds, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_UpdateUnchanged(benchmark::State& state) {
+    std::vector<TRSSItem> entries = feedEntries();
+    const std::string folder = g_work + "unchanged/RSS/";
+    updateAll(entries, folder);  // the first fetch, not measured
+    for (auto _ : state) {
+        updateAll(entries, folder);
+    }
+    state.counters["per_feed"] = benchmark::Counter(
+        kFeeds, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// Stores of 1000 feeds x 50 undelivered items, written directly.
+TRSSList* convertList(const std::string& rssFolder) {
+    static TRSSList list{};
+    if (list.Count > 0) {
+        return &list;
+    }
+    const std::int64_t time = now();
+    for (int feed = 0; feed < kFeeds; ++feed) {
+        const std::string url = numbered("http://example.test/feed", feed) + ".xml";
+        rss::FeedStore store;
+        store.identity = rss::feedIdentity(url);
+        store.title = numbered("Лента ", feed);
+        std::vector<rss::ParsedItem> items;
+        for (int item = 0; item < kItemsPerFeed; ++item) {
+            rss::ParsedItem parsed;
+            parsed.title = numbered("Новость ", item);
+            parsed.link = url + numbered("/", item);
+            parsed.published = time - item * 60;
+            parsed.contentHtml = itemHtml(feed, item);
+            items.push_back(std::move(parsed));
+        }
+        rss::mergeItems(store, items, time, rss::StoreLimits{});
+        if (!rss::saveStore(rss::storePath(rssFolder, store.identity), store).ok()) {
+            throw std::runtime_error("cannot write a store");
+        }
+        TRSSItem entry{};
+        setFieldText(entry.URL, url);
+        rss::insertFeed(list, list.Count + 1, entry);
+    }
+    return &list;
+}
+
+void BM_ConvertBook(benchmark::State& state) {
+    const std::string rssFolder = g_work + "convert/RSS/";
+    const std::string fb2Folder = g_work + "convert/FB2/";
+    TRSSList* list = convertList(rssFolder);
+    double bytes = 0;
+    for (auto _ : state) {
+        std::string name;
+        if (rss::convertToBook(*list, rssFolder, fb2Folder, now(), name) != kRssOk) {
+            state.SkipWithError("no book was written");
+            break;
+        }
+        state.PauseTiming();
+        bytes = static_cast<double>(std::filesystem::file_size(fb2Folder + name));
+        std::filesystem::remove(fb2Folder + name);
+        std::filesystem::remove(rssFolder + "pending/" + name + ".list");
+        state.ResumeTiming();
+    }
+    state.counters["book_MiB"] = bytes / (1024.0 * 1024.0);
+    state.counters["items"] = kFeeds * kItemsPerFeed;
+}
+
+// Wall time: waiting for the network is part of an update.
+BENCHMARK(BM_UpdateFirstFetch)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_UpdateUnchanged)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_ConvertBook)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    char pattern[] = "/tmp/quillbox-rss-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        return 1;
+    }
+    g_work = std::string(pattern) + "/";
+    const std::string feeds = g_work + "feeds/";
+    std::filesystem::create_directories(feeds);
+    for (int feed = 0; feed < kFeeds; ++feed) {
+        std::ofstream(feeds + numbered("feed", feed) + ".xml") << feedDocument(feed);
+    }
+    startServer(feeds);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    kill(g_serverPid, SIGTERM);
+    waitpid(g_serverPid, nullptr, 0);
+    std::filesystem::remove_all(g_work);
+    return 0;
+}
