@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "AccountRequest.h"
 #include "BookNames.h"
+#include "DriveTable.h"
 #include "FixedText.h"
 #include "ForceFolder.h"
 #include "Http.h"
@@ -179,6 +181,19 @@ platform::HttpRequest bookRequest(const TBook& book, const TUserData& user,
 
 }  // namespace
 
+bool onRemovableDrive(std::string_view folder) {
+    if (folder.size() < 2 || folder[1] != ':') {
+        return false;
+    }
+    const int number = std::toupper(static_cast<unsigned char>(folder[0])) - 'A';
+    for (const platform::Drive& drive : platform::readDriveTable()) {
+        if (drive.number == number) {
+            return drive.removable;
+        }
+    }
+    return false;
+}
+
 std::uint64_t downloadPercent(std::uint64_t received, std::uint64_t size) {
     const std::uint64_t scaled = received * 100;
     std::uint64_t percent = scaled / size;
@@ -231,7 +246,7 @@ std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUse
     ForceFolder(shelfFolder);
 
     PartFile part;
-    if (!part.open(platform::toNativePath(shelfFolder + fileName))) {
+    if (!part.open(platform::toNativePath(shelfFolder + fileName), onRemovableDrive(folder))) {
         return kDownloadFailed;
     }
     BlockProgress progress(part, book.Size, bar, label, processMessages);

@@ -32,13 +32,17 @@ inline constexpr std::size_t kDownloadBlockBytes = 1024;
 // processing the application's messages after every block. Returns 255 when
 // at least book.Size bytes arrived, else 4 (also for Size 0). The file is
 // written under a temporary name in the same folder and renamed only when
-// complete, so a failed download leaves nothing under the book's name.
+// complete, so a failed download leaves nothing under the book's name; on a
+// removable drive (the reader) it is also synced to the disk first.
 // application, browser, bar and label may be null; they must outlive the call.
 // visitLimit bounds the browser's visit.
 std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUserData& user,
                           TApplication* application, TWebBrowser* browser, TProgressBar* bar,
                           TLabel* label, bool showMessages,
                           std::chrono::milliseconds visitLimit = kBrowserVisitLimit);
+
+// Whether folder starts with the letter of a removable drive.
+bool onRemovableDrive(std::string_view folder);
 
 // received * 100 / size rounded to the nearest whole number, halves to the
 // even neighbour. Requires size > 0.

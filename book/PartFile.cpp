@@ -29,7 +29,8 @@ PartFile::~PartFile() {
     }
 }
 
-bool PartFile::open(const std::string& nativeTarget) {
+bool PartFile::open(const std::string& nativeTarget, bool durable) {
+    m_durable = durable;
     const std::size_t slash = nativeTarget.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     std::string pattern =
@@ -73,7 +74,7 @@ bool PartFile::flushBuffer() {
     }
     m_written += m_buffered;
     m_buffered = 0;
-    if (m_written - m_writebackFrom >= kWritebackStep) {
+    if (m_durable && m_written - m_writebackFrom >= kWritebackStep) {
         // Only a hint: a failure here shows up in the final sync.
         (void)::sync_file_range(m_descriptor, static_cast<off64_t>(m_writebackFrom),
                                 static_cast<off64_t>(m_written - m_writebackFrom),
@@ -87,7 +88,7 @@ bool PartFile::finish() {
     if (m_descriptor < 0) {
         return false;
     }
-    bool written = flushBuffer() && ::fsync(m_descriptor) == 0;
+    bool written = flushBuffer() && (!m_durable || ::fsync(m_descriptor) == 0);
     written = ::close(m_descriptor) == 0 && written;
     m_descriptor = -1;
     return written;

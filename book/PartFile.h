@@ -1,7 +1,7 @@
 #pragma once
 // A file that is written under a temporary name beside its target and takes
-// the target's name only when it is complete and on the disk; until then (and
-// when it is abandoned) nothing lies under the target's name.
+// the target's name only when it is complete (and, when durable, on the disk);
+// until then (and when it is abandoned) nothing lies under the target's name.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,12 +19,14 @@ class PartFile {
     PartFile& operator=(const PartFile&) = delete;
 
     // Creates a new hidden file beside nativeTarget (a path the system
-    // understands) that commit() will move onto it.
-    bool open(const std::string& nativeTarget);
+    // understands) that commit() will move onto it. A durable file is on the
+    // disk before it takes the name: for the reader, which may be unplugged
+    // as soon as the program says a book is there.
+    bool open(const std::string& nativeTarget, bool durable);
     // Appends the bytes (buffered); false on a write error.
     bool write(const char* data, std::size_t size);
-    // Writes what is buffered, waits until the bytes are on the disk and
-    // closes the file; false when any of that failed.
+    // Writes what is buffered, for a durable file waits until the bytes are on
+    // the disk, and closes the file; false when any of that failed.
     bool finish();
     // Moves the finished file onto the target, replacing it.
     bool commit();
@@ -40,6 +42,7 @@ class PartFile {
     std::uint64_t m_written = 0;        // bytes handed to the system
     std::uint64_t m_writebackFrom = 0;  // first byte not yet sent towards the disk
     bool m_committed = false;
+    bool m_durable = true;
 };
 
 }  // namespace quillbox::book

@@ -13,6 +13,7 @@
 #include "BookErrorText.h"
 #include "BookHost.h"
 #include "DownloadFile.h"
+#include "EnvGuard.h"
 #include "FixedText.h"
 #include "NetworkFixture.h"
 #include "NetworkTexts.h"
@@ -277,4 +278,12 @@ TEST_F(DownloadFileTest, LibraryDownloadSeesTheCookieOfTheProgramsBrowser) {
     }
     EXPECT_EQ(fileSize(bigBookPath()), 3000000);
     dlclose(library);
+}
+
+TEST(DownloadTarget, OnlyDriveLettersOfRemovableDrivesCountAsTheReader) {
+    quillbox::test::EnvGuard drives("QUILLBOX_DRIVES", std::string("E=/tmp/quillbox-reader"));
+    EXPECT_TRUE(quillbox::book::onRemovableDrive("E:\\"));
+    EXPECT_TRUE(quillbox::book::onRemovableDrive("e:\\Books\\"));
+    EXPECT_FALSE(quillbox::book::onRemovableDrive("F:\\"));
+    EXPECT_FALSE(quillbox::book::onRemovableDrive("/home/user/quillbox/Books/"));
 }
