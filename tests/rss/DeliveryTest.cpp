@@ -182,6 +182,11 @@ TEST_F(Delivery, FailedFeedsAreListedInTheBook) {
     EXPECT_NE(book.find("The server sent an empty document."), std::string::npos);
 }
 
+TEST_F(Delivery, AnEmptyListWritesNoBook) {
+    EXPECT_TRUE(convert().empty());
+    EXPECT_TRUE(filesIn(served.fb2Folder()).empty());
+}
+
 TEST_F(Delivery, UnknownAndUnsafeBookNamesAreRefused) {
     const std::string rss = served.rssFolderArgument();
     EXPECT_EQ(MarkRSSNewsDelivered(rss.c_str(), "News_2000-01-01_00-00.fb2"), kRssRefused);

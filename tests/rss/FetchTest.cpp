@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "BookBuilder.h"
@@ -171,6 +172,27 @@ TEST(Transport, RedirectsCompressionAndTheSizeCap) {
               std::string::npos);
     TRSSItem small = makeEntry(served.url("_size/1000"));
     EXPECT_EQ(served.fetch(small), kRssNotAFeed);
+}
+
+TEST(Titles, LongTitlesAreCutToTheFieldAndMissingOnesAreTheAddress) {
+    ServedFeeds served;
+    ASSERT_TRUE(served.running()) << served.error();
+    std::string longTitle;
+    for (int i = 0; i < 70; ++i) {
+        longTitle += "Заголовок ";
+    }
+    served.put("long.xml", rss20(longTitle, {}));
+    TRSSItem entry = makeEntry(served.url("long.xml"));
+    std::memset(entry.Title, 'x', sizeof entry.Title);  // whatever was there before
+    ASSERT_EQ(served.fetch(entry), kRssOk);
+    EXPECT_EQ(fieldText(entry.Title).size(), sizeof entry.Title - 1);
+    EXPECT_EQ(std::string(fieldText(entry.Title)), ansi(longTitle).substr(0, 500));
+
+    served.put("untitled.xml",
+               "<rss version=\"2.0\"><channel><item><title>x</title></item></channel></rss>");
+    TRSSItem untitled = makeEntry(served.url("untitled.xml"));
+    ASSERT_EQ(served.fetch(untitled), kRssOk);
+    EXPECT_EQ(std::string(fieldText(untitled.Title)), served.url("untitled.xml"));
 }
 
 TEST(Transport, ErrorStatusEmptyDocumentsAndOtherSchemes) {
