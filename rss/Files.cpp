@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "FileCopy.h"
 #include "PathNormaliser.h"
 
 namespace quillbox::rss {
@@ -22,22 +23,6 @@ struct FdCloser {
         }
     }
 };
-
-std::string parentFolder(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-void syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
 
 }  // namespace
 
@@ -76,46 +61,7 @@ Result<std::string> readWholeFile(const std::string& path, std::uint64_t maxByte
 }
 
 Status writeFileAtomically(const std::string& path, std::string_view bytes) {
-    std::string temporary = path + ".tmp-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        return Error{errno, "cannot create a temporary file beside " + path};
-    }
-    FdCloser file{fd};
-    ::fchmod(fd, 0644);
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            const int error = errno;
-            ::unlink(temporary.c_str());
-            return Error{error, "cannot write " + temporary};
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    if (::fsync(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return Error{error, "cannot sync " + temporary};
-    }
-    file.fd = -1;
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return Error{error, "cannot close " + temporary};
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return Error{error, "cannot replace " + path};
-    }
-    syncFolder(parentFolder(path));
-    return Done{};
+    return platform::writeFileAtomically(path, bytes, 0644);
 }
 
 bool makeFolders(const std::string& folder) {
