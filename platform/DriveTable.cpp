@@ -28,12 +28,12 @@ bool isFolder(const std::string& path) {
 }
 
 // QUILLBOX_DRIVES: "E=/tmp/reader;G=/tmp/other".
-std::vector<Drive> drivesFromEnvironment(std::string_view spec) {
+std::vector<Drive> drivesFromEnvironment(std::string_view setting) {
     std::vector<Drive> drives;
-    while (!spec.empty()) {
-        const std::size_t end = spec.find(';');
-        std::string_view entry = spec.substr(0, end);
-        spec = end == std::string_view::npos ? std::string_view() : spec.substr(end + 1);
+    while (!setting.empty()) {
+        const std::size_t end = setting.find(';');
+        std::string_view entry = setting.substr(0, end);
+        setting = end == std::string_view::npos ? std::string_view() : setting.substr(end + 1);
         if (entry.size() < 3 || entry[1] != '=' ||
             !std::isalpha(static_cast<unsigned char>(entry[0]))) {
             continue;

@@ -83,13 +83,13 @@ std::string FaultTable::set(std::string_view target, std::string_view name,
     return {};
 }
 
-std::string FaultTable::setFromSpec(std::string_view spec) {
-    const std::size_t colon = spec.find(':');
+std::string FaultTable::setFromOption(std::string_view option) {
+    const std::size_t colon = option.find(':');
     if (colon == std::string_view::npos) {
         return "a fault is written TARGET:NAME[=VALUE],...";
     }
-    const std::string_view target = spec.substr(0, colon);
-    std::string_view rest = spec.substr(colon + 1);
+    const std::string_view target = option.substr(0, colon);
+    std::string_view rest = option.substr(colon + 1);
     while (!rest.empty()) {
         const std::size_t comma = rest.find(',');
         const std::string_view item = rest.substr(0, comma);

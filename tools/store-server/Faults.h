@@ -44,7 +44,7 @@ class FaultTable {
     // Returns an error text, empty on success.
     std::string set(std::string_view target, std::string_view name, std::string_view value);
     // Applies a command-line TARGET:NAME[=VALUE],... text.
-    std::string setFromSpec(std::string_view spec);
+    std::string setFromOption(std::string_view option);
     void reset();
 
   private:

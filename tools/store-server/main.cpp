@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
         } else if (argument == "--static" && hasValue) {
             options.staticFolder = argv[++i];
         } else if (argument == "--fault" && hasValue) {
-            const std::string error = faults.setFromSpec(argv[++i]);
+            const std::string error = faults.setFromOption(argv[++i]);
             if (!error.empty()) {
                 return usage(error.c_str());
             }
