@@ -29,6 +29,7 @@
 #include "HostObjects.h"
 #include "Http.h"
 #include "MD5.h"
+#include "StoreServerProcess.h"
 
 extern char** environ;
 
@@ -40,7 +41,6 @@ namespace {
 std::uint64_t g_size = 200ull * 1024 * 1024;
 std::string g_work;    // temporary folder of the run, with a trailing '/'
 std::string g_server;  // "http://127.0.0.1:PORT/"
-pid_t g_serverPid = -1;
 std::string g_cookieFile;
 
 // Seconds and bytes of every timed run, by benchmark.
@@ -92,40 +92,15 @@ void run(const std::vector<std::string>& arguments) {
     }
 }
 
-void startStore() {
+// The fixture of the benchmark's account: one shelf with one big book.
+std::string writeFixtures() {
     const std::string fixtures = g_work + "fixtures/";
     std::filesystem::create_directories(fixtures + "accounts");
     std::filesystem::create_directories(fixtures + "files");
     std::ofstream(fixtures + "accounts/bench.account")
         << "password: pw\nshelf: 1 | Bench\nbook: Author | Big | big/1.fb2 | .fb2 | bytes="
         << g_size << "\n";
-    int out[2];
-    if (pipe(out) != 0) {
-        throw std::runtime_error("pipe");
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::string program = QUILLBOX_STORE_SERVER_PATH;
-    std::string flag = "--fixtures";
-    char* argv[] = {program.data(), flag.data(), const_cast<char*>(fixtures.c_str()), nullptr};
-    if (posix_spawn(&g_serverPid, argv[0], &actions, nullptr, argv, environ) != 0) {
-        throw std::runtime_error("cannot start the store stand-in");
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    std::string line;
-    char c = 0;
-    while (read(out[0], &c, 1) == 1 && c != '\n') {
-        line.push_back(c);
-    }
-    close(out[0]);
-    const std::size_t colon = line.rfind(':');
-    if (line.rfind("listening ", 0) != 0 || colon == std::string::npos) {
-        throw std::runtime_error("the store stand-in did not start: " + line);
-    }
-    g_server = "http://127.0.0.1:" + line.substr(colon + 1) + "/";
+    return fixtures;
 }
 
 TUserData benchUser() {
@@ -265,7 +240,8 @@ int main(int argc, char** argv) {
         for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
             unsetenv(name);
         }
-        startStore();
+        const quillbox::bench::StoreServerProcess store({"--fixtures", writeFixtures()});
+        g_server = store.baseUrl();
         setenv("QUILLBOX_STORE_URL", g_server.c_str(), 1);
         // The curl command logs in once, as the browser would, and keeps the cookie.
         g_cookieFile = g_work + "cookies";
@@ -292,10 +268,6 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
         std::fprintf(stderr, "download_bench: %s\n", error.what());
         status = 1;
-    }
-    if (g_serverPid > 0) {
-        kill(g_serverPid, SIGTERM);
-        waitpid(g_serverPid, nullptr, 0);
     }
     std::filesystem::remove_all(g_work);
     return status;

@@ -4,7 +4,6 @@
 
 #include <benchmark/benchmark.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +21,7 @@
 #include "FixedText.h"
 #include "NewsStore.h"
 #include "RSS.h"
+#include "StoreServerProcess.h"
 
 using namespace quillbox;
 
@@ -32,7 +32,6 @@ constexpr int kItemsPerFeed = 50;
 
 std::string g_work;
 std::string g_server;
-pid_t g_serverPid = -1;
 
 std::string numbered(const char* prefix, int number) {
     std::string text(prefix);
@@ -75,36 +74,6 @@ std::string feedDocument(int feed) {
                itemHtml(feed, item) + "]]></description></item>\n";
     }
     return out + "</channel></rss>\n";
-}
-
-void startServer(const std::string& folder) {
-    int out[2];
-    if (pipe(out) != 0) {
-        throw std::runtime_error("pipe");
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::string program = QUILLBOX_STORE_SERVER_PATH;
-    std::string flag = "--static";
-    char* argv[] = {program.data(), flag.data(), const_cast<char*>(folder.c_str()), nullptr};
-    if (posix_spawn(&g_serverPid, argv[0], &actions, nullptr, argv, environ) != 0) {
-        throw std::runtime_error("cannot start the store stand-in");
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    std::string line;
-    char c = 0;
-    while (read(out[0], &c, 1) == 1 && c != '\n') {
-        line.push_back(c);
-    }
-    close(out[0]);
-    const std::size_t colon = line.rfind(':');
-    if (line.rfind("listening ", 0) != 0 || colon == std::string::npos) {
-        throw std::runtime_error("the store stand-in did not start: " + line);
-    }
-    g_server = "http://127.0.0.1:" + line.substr(colon + 1) + "/";
 }
 
 std::vector<TRSSItem> feedEntries() {
@@ -223,12 +192,13 @@ int main(int argc, char** argv) {
     for (int feed = 0; feed < kFeeds; ++feed) {
         std::ofstream(feeds + numbered("feed", feed) + ".xml") << feedDocument(feed);
     }
-    startServer(feeds);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    kill(g_serverPid, SIGTERM);
-    waitpid(g_serverPid, nullptr, 0);
+    {
+        const quillbox::bench::StoreServerProcess server({"--static", feeds});
+        g_server = server.baseUrl();
+        benchmark::Initialize(&argc, argv);
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+    }
     std::filesystem::remove_all(g_work);
     return 0;
 }
