@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "CodePage.h"
+#include "SafePath.h"
 
 namespace storeserver {
 
@@ -34,23 +35,6 @@ std::vector<std::string_view> splitFields(std::string_view text) {
         }
         text.remove_prefix(bar + 1);
     }
-}
-
-// An Id is served as a path below the root: relative, without empty, "." or
-// ".." levels.
-bool safeId(std::string_view id) {
-    if (id.empty() || id.front() == '/' || id.find('\\') != std::string_view::npos) {
-        return false;
-    }
-    for (std::string_view rest = id; !rest.empty();) {
-        const std::size_t slash = rest.find('/');
-        const std::string_view level = rest.substr(0, slash);
-        if (level.empty() || level == "." || level == "..") {
-            return false;
-        }
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-    }
-    return true;
 }
 
 class AccountReader {
@@ -147,7 +131,7 @@ class AccountReader {
 
     std::string readBookOptions(BookEntry& book, const std::vector<std::string>& fields,
                                 std::size_t first) const {
-        if (!safeId(book.id)) {
+        if (!safeRelativePath(book.id)) {
             return "Id must be a relative path without . or .. levels";
         }
         bool sizeGiven = false;

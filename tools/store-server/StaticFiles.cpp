@@ -7,54 +7,29 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "Bodies.h"
+#include "SafePath.h"
 
 namespace storeserver {
 
 namespace {
 
 std::string contentTypeFor(const std::string& path) {
+    static const std::map<std::string, std::string> kTypes = {
+        {"xml", "application/xml"},
+        {"rss", "application/rss+xml"},
+        {"atom", "application/atom+xml"},
+        {"html", "text/html"},
+        {"htm", "text/html"},
+        {"txt", "text/plain"},
+        {"fb2", "application/x-fictionbook+xml"},
+        {"json", "application/json"}};
     const std::size_t dot = path.rfind('.');
-    const std::string extension = dot == std::string::npos ? "" : path.substr(dot + 1);
-    if (extension == "xml") {
-        return "application/xml";
-    }
-    if (extension == "rss") {
-        return "application/rss+xml";
-    }
-    if (extension == "atom") {
-        return "application/atom+xml";
-    }
-    if (extension == "html" || extension == "htm") {
-        return "text/html";
-    }
-    if (extension == "txt") {
-        return "text/plain";
-    }
-    if (extension == "fb2") {
-        return "application/x-fictionbook+xml";
-    }
-    if (extension == "json") {
-        return "application/json";
-    }
-    return "application/octet-stream";
-}
-
-bool safeRelativePath(std::string_view path) {
-    if (path.empty()) {
-        return false;
-    }
-    for (std::string_view rest = path; !rest.empty();) {
-        const std::size_t slash = rest.find('/');
-        const std::string_view level = rest.substr(0, slash);
-        if (level.empty() || level == "." || level == "..") {
-            return false;
-        }
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-    }
-    return true;
+    const auto type = kTypes.find(dot == std::string::npos ? "" : path.substr(dot + 1));
+    return type == kTypes.end() ? "application/octet-stream" : type->second;
 }
 
 std::string_view withoutWeakPrefix(std::string_view tag) {
