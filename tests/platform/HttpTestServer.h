@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "HeaderLines.h"
+
 namespace quillbox::test {
 
 struct TestRequest {
@@ -28,29 +30,8 @@ struct TestRequest {
 
     // Value of a request header (case-insensitive name), or empty.
     std::string header(std::string_view name) const {
-        std::size_t lineStart = head.find("\r\n");
-        while (lineStart != std::string::npos) {
-            lineStart += 2;
-            const std::size_t lineEnd = head.find("\r\n", lineStart);
-            const std::string line = head.substr(lineStart, lineEnd - lineStart);
-            const std::size_t colon = line.find(':');
-            if (colon == name.size()) {
-                bool same = true;
-                for (std::size_t i = 0; i < colon && same; ++i) {
-                    same = std::tolower(static_cast<unsigned char>(line[i])) ==
-                           std::tolower(static_cast<unsigned char>(name[i]));
-                }
-                if (same) {
-                    std::size_t value = colon + 1;
-                    while (value < line.size() && line[value] == ' ') {
-                        ++value;
-                    }
-                    return line.substr(value);
-                }
-            }
-            lineStart = lineEnd;
-        }
-        return std::string();
+        const std::vector<std::string> values = headerValues(head, name);
+        return values.empty() ? std::string() : values.front();
     }
 };
 

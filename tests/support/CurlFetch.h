@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "HeaderLines.h"
+
 namespace quillbox::test {
 
 struct FetchOptions {
@@ -30,29 +32,8 @@ struct Fetched {
 
     // Value of the last header with this name (case-insensitive), or empty.
     std::string header(const std::string& name) const {
-        std::string value;
-        std::size_t start = 0;
-        while (start < headers.size()) {
-            std::size_t end = headers.find("\r\n", start);
-            if (end == std::string::npos) {
-                end = headers.size();
-            }
-            const std::string line = headers.substr(start, end - start);
-            const std::size_t colon = line.find(':');
-            if (colon == name.size()) {
-                bool same = true;
-                for (std::size_t i = 0; i < colon && same; ++i) {
-                    same = std::tolower(static_cast<unsigned char>(line[i])) ==
-                           std::tolower(static_cast<unsigned char>(name[i]));
-                }
-                if (same) {
-                    value = line.substr(colon + 1);
-                    value.erase(0, value.find_first_not_of(' '));
-                }
-            }
-            start = end + 2;
-        }
-        return value;
+        const std::vector<std::string> values = headerValues(headers, name);
+        return values.empty() ? std::string() : values.back();
     }
 };
 
