@@ -21,7 +21,7 @@ touch "$demo/reader/System/.leafdevice"
 feeds="$demo/feeds"
 mkdir -p "$feeds"
 for sample in derived__kde_linux_org_ru.koi8-r.xml feedrs__rss2_rss_2.0_bbc.xml; do
-  ln -s "$root/../shared/feeds/$sample" "$feeds/$sample"
+  ln -s "$root/tests/data/feeds/$sample" "$feeds/$sample"
 done
 now=$(date -R)
 earlier=$(date -R -d '-2 hours')
