@@ -1,11 +1,11 @@
-#include "AccountPageReader.h"
+#include "book/AccountPageReader.h"
 
 #include <charconv>
 #include <cstring>
 #include <limits>
 
-#include "BookLibrary.h"
-#include "FixedText.h"
+#include "book/BookLibrary.h"
+#include "common/FixedText.h"
 
 namespace quillbox::book {
 

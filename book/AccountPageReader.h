@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "BookTypes.h"
+#include "common/BookTypes.h"
 
 namespace quillbox::book {
 

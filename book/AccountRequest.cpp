@@ -1,12 +1,12 @@
-#include "AccountRequest.h"
+#include "book/AccountRequest.h"
 
 #include <ctime>
 
-#include "BookErrorText.h"
-#include "BookHost.h"
-#include "MD5.h"
-#include "NetworkTexts.h"
-#include "StoreConfig.h"
+#include "book/BookErrorText.h"
+#include "book/BookHost.h"
+#include "book/MD5.h"
+#include "book/NetworkTexts.h"
+#include "book/StoreConfig.h"
 
 namespace quillbox::book {
 namespace {

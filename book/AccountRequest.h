@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "Http.h"
-#include "SystemTypes.h"
+#include "common/SystemTypes.h"
+#include "platform/Http.h"
 
 namespace quillbox::book {
 

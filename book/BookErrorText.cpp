@@ -1,8 +1,8 @@
-#include "BookErrorText.h"
+#include "book/BookErrorText.h"
 
 #include <cstring>
 
-#include "FixedText.h"
+#include "common/FixedText.h"
 
 namespace quillbox::book {
 namespace {

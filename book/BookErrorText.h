@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "Book.h"
+#include "contracts/Book.h"
 
 namespace quillbox::book {
 

@@ -1,12 +1,12 @@
 // The Book library's C interface. Each export checks its pointers, calls the
 // C++ core and turns any exception into the export's failure result.
 
-#include "Book.h"
-#include "BookErrorText.h"
-#include "BookLibrary.h"
-#include "BookNames.h"
-#include "Export.h"
-#include "LibraryFiles.h"
+#include "book/BookErrorText.h"
+#include "book/BookLibrary.h"
+#include "book/BookNames.h"
+#include "book/LibraryFiles.h"
+#include "contracts/Book.h"
+#include "contracts/Export.h"
 
 namespace book = quillbox::book;
 

@@ -1,4 +1,4 @@
-#include "BookHost.h"
+#include "book/BookHost.h"
 
 #include <string>
 

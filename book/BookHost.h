@@ -7,8 +7,8 @@
 
 #include <string_view>
 
-#include "Book.h"
-#include "HostObjects.h"
+#include "common/HostObjects.h"
+#include "contracts/Book.h"
 
 namespace quillbox::book {
 

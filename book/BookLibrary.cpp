@@ -1,4 +1,4 @@
-#include "BookLibrary.h"
+#include "book/BookLibrary.h"
 
 #include <cstring>
 #include <new>

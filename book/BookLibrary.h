@@ -4,7 +4,7 @@
 // them (FreeShelfBooks, FreeLastShelf, DeleteBookLibrary); the caller only reads
 // the blocks and changes their Flags.
 
-#include "BookTypes.h"
+#include "common/BookTypes.h"
 
 namespace quillbox::book {
 

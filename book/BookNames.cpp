@@ -1,8 +1,8 @@
-#include "BookNames.h"
+#include "book/BookNames.h"
 
-#include "FixedText.h"
-#include "ProgramFolder.h"
-#include "SafeFolderName.h"
+#include "common/FixedText.h"
+#include "common/SafeFolderName.h"
+#include "platform/ProgramFolder.h"
 
 namespace quillbox::book {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "BookTypes.h"
+#include "common/BookTypes.h"
 
 namespace quillbox::book {
 

@@ -1,4 +1,4 @@
-#include "ComputerCopies.h"
+#include "book/ComputerCopies.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -6,11 +6,11 @@
 
 #include <memory>
 
-#include "BookNames.h"
-#include "FixedText.h"
-#include "PathNormaliser.h"
-#include "ProgramFolder.h"
-#include "SafeFolderName.h"
+#include "book/BookNames.h"
+#include "common/FixedText.h"
+#include "common/SafeFolderName.h"
+#include "platform/PathNormaliser.h"
+#include "platform/ProgramFolder.h"
 
 namespace quillbox::book {
 

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "BookTypes.h"
+#include "common/BookTypes.h"
 
 namespace quillbox::book {
 

@@ -1,4 +1,4 @@
-#include "DownloadFile.h"
+#include "book/DownloadFile.h"
 
 #include <algorithm>
 #include <array>
@@ -8,16 +8,16 @@
 #include <string>
 #include <thread>
 
-#include "AccountRequest.h"
-#include "BookNames.h"
-#include "DriveTable.h"
-#include "FixedText.h"
-#include "ForceFolder.h"
-#include "Http.h"
-#include "PartFile.h"
-#include "PathNormaliser.h"
-#include "SafeFolderName.h"
-#include "StoreConfig.h"
+#include "book/AccountRequest.h"
+#include "book/BookNames.h"
+#include "book/ForceFolder.h"
+#include "book/PartFile.h"
+#include "book/StoreConfig.h"
+#include "common/FixedText.h"
+#include "common/SafeFolderName.h"
+#include "platform/DriveTable.h"
+#include "platform/Http.h"
+#include "platform/PathNormaliser.h"
 
 namespace quillbox::book {
 namespace {

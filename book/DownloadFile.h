@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "BookTypes.h"
-#include "HostObjects.h"
-#include "SystemTypes.h"
+#include "common/BookTypes.h"
+#include "common/HostObjects.h"
+#include "common/SystemTypes.h"
 
 namespace quillbox::book {
 

@@ -1,11 +1,11 @@
-#include "ForceFolder.h"
+#include "book/ForceFolder.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <string>
 
-#include "PathNormaliser.h"
+#include "platform/PathNormaliser.h"
 
 namespace quillbox::book {
 namespace {

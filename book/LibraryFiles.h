@@ -17,7 +17,7 @@
 
 #include <string_view>
 
-#include "BookTypes.h"
+#include "common/BookTypes.h"
 
 namespace quillbox::book {
 

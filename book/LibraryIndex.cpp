@@ -1,6 +1,6 @@
-#include "LibraryIndex.h"
+#include "book/LibraryIndex.h"
 
-#include "BookLibrary.h"
+#include "book/BookLibrary.h"
 
 namespace quillbox::book {
 namespace {

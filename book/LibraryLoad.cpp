@@ -5,13 +5,13 @@
 #include <cstring>
 #include <string>
 
-#include "ComputerCopies.h"
-#include "FixedText.h"
-#include "ForceFolder.h"
-#include "LibraryFiles.h"
-#include "LibraryIndex.h"
-#include "PathNormaliser.h"
-#include "RecordFile.h"
+#include "book/ComputerCopies.h"
+#include "book/ForceFolder.h"
+#include "book/LibraryFiles.h"
+#include "book/LibraryIndex.h"
+#include "book/RecordFile.h"
+#include "common/FixedText.h"
+#include "platform/PathNormaliser.h"
 
 namespace quillbox::book {
 namespace {

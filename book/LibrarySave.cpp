@@ -2,10 +2,10 @@
 #include <memory>
 #include <string>
 
-#include "ForceFolder.h"
-#include "LibraryFiles.h"
-#include "PathNormaliser.h"
-#include "RecordFile.h"
+#include "book/ForceFolder.h"
+#include "book/LibraryFiles.h"
+#include "book/RecordFile.h"
+#include "platform/PathNormaliser.h"
 
 namespace quillbox::book {
 namespace {

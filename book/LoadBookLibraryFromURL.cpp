@@ -1,4 +1,4 @@
-#include "LoadBookLibraryFromURL.h"
+#include "book/LoadBookLibraryFromURL.h"
 
 #include <stdio.h>
 #include <sys/stat.h>
@@ -8,16 +8,16 @@
 #include <memory>
 #include <string>
 
-#include "AccountPageReader.h"
-#include "AccountRequest.h"
-#include "BookErrorText.h"
-#include "BookHost.h"
-#include "BookLibrary.h"
-#include "ForceFolder.h"
-#include "LibraryFiles.h"
-#include "NetworkTexts.h"
-#include "PathNormaliser.h"
-#include "ProgramFolder.h"
+#include "book/AccountPageReader.h"
+#include "book/AccountRequest.h"
+#include "book/BookErrorText.h"
+#include "book/BookHost.h"
+#include "book/BookLibrary.h"
+#include "book/ForceFolder.h"
+#include "book/LibraryFiles.h"
+#include "book/NetworkTexts.h"
+#include "platform/PathNormaliser.h"
+#include "platform/ProgramFolder.h"
 
 namespace quillbox::book {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "BookTypes.h"
-#include "SystemTypes.h"
+#include "common/BookTypes.h"
+#include "common/SystemTypes.h"
 
 namespace quillbox::book {
 

@@ -1,4 +1,4 @@
-#include "MD5.h"
+#include "book/MD5.h"
 
 #include <bit>
 #include <cctype>

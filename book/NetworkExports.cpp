@@ -2,11 +2,11 @@
 // downloads and the host hooks. Each export checks its pointers, calls the C++
 // core and turns any exception into the export's failure result.
 
-#include "Book.h"
-#include "BookHost.h"
-#include "DownloadFile.h"
-#include "Export.h"
-#include "LoadBookLibraryFromURL.h"
+#include "book/BookHost.h"
+#include "book/DownloadFile.h"
+#include "book/LoadBookLibraryFromURL.h"
+#include "contracts/Book.h"
+#include "contracts/Export.h"
 
 namespace book = quillbox::book;
 

@@ -1,8 +1,8 @@
-#include "NetworkTexts.h"
+#include "book/NetworkTexts.h"
 
 #include <stdexcept>
 
-#include "CodePage.h"
+#include "platform/CodePage.h"
 
 namespace quillbox::book::texts {
 namespace {

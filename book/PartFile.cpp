@@ -1,4 +1,4 @@
-#include "PartFile.h"
+#include "book/PartFile.h"
 
 #include <fcntl.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "RecordFile.h"
+#include "book/RecordFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

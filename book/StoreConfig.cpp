@@ -1,4 +1,4 @@
-#include "StoreConfig.h"
+#include "book/StoreConfig.h"
 
 #include <cstdlib>
 

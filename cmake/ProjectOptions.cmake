@@ -20,17 +20,26 @@ if(QUILLBOX_HARDEN)
   add_compile_options(-fstack-protector-strong)
 endif()
 
-# Each library is a static core that tests link, plus a thin shared library that
-# adds only the extern "C" exports.
+# Every symbol of a shared library must resolve at link time. Not with clang's
+# sanitizers: clang leaves their runtime out of shared libraries and the
+# executable brings it. Added to, not replacing, the link options, so the
+# sanitizer flags stay.
+function(quillbox_no_undefined target)
+  if(NOT (QUILLBOX_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
+    target_link_options(${target} PRIVATE "-Wl,--no-undefined")
+  endif()
+endfunction()
+
+# Each library is a static core that tests link, plus a thin shared library in
+# dll/ that adds only the extern "C" exports. It finds the platform library
+# beside itself.
 function(quillbox_shared_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
   add_library(${name} SHARED ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE quillbox_options ${ARG_LINK})
-  set_target_properties(${name} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${QUILLBOX_DLL_DIR})
-  # Every symbol must resolve at link time. Not with clang's sanitizers: clang
-  # leaves their runtime out of shared libraries and the executable brings it.
-  # Added to, not replacing, the link options, so the sanitizer flags stay.
-  if(NOT (QUILLBOX_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
-    target_link_options(${name} PRIVATE "-Wl,--no-undefined")
-  endif()
+  set_target_properties(${name} PROPERTIES
+    LIBRARY_OUTPUT_DIRECTORY ${QUILLBOX_DLL_DIR}
+    BUILD_RPATH "$ORIGIN"
+    INSTALL_RPATH "$ORIGIN")
+  quillbox_no_undefined(${name})
 endfunction()

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "FixedText.h"
+#include "common/FixedText.h"
 
 struct TResourceInfo {
     quillbox::ShortString<30> Identifier;  // must equal the language identifier

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "FixedText.h"
+#include "common/FixedText.h"
 
 static_assert(sizeof(bool) == 1, "records rely on one-byte bool");
 

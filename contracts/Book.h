@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "BookTypes.h"
-#include "HostObjects.h"
-#include "SystemTypes.h"
+#include "common/BookTypes.h"
+#include "common/HostObjects.h"
+#include "common/SystemTypes.h"
 
 // A copy of the library's last message: 500 characters and a terminating zero.
 struct TBookErrorText {

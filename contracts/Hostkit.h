@@ -5,8 +5,8 @@
 // paths may start with a drive letter ("E:\News\"), which the library maps to
 // that drive's mount point. No call throws.
 
-#include "HostObjects.h"
-#include "SystemTypes.h"
+#include "common/HostObjects.h"
+#include "common/SystemTypes.h"
 
 extern "C" {
 

@@ -7,10 +7,10 @@
 
 #include <cstdint>
 
-#include "Export.h"
-#include "HostObjects.h"
-#include "RSSTypes.h"
-#include "SystemTypes.h"
+#include "common/HostObjects.h"
+#include "common/RSSTypes.h"
+#include "common/SystemTypes.h"
+#include "contracts/Export.h"
 
 // Result of the network and conversion functions on success.
 inline constexpr std::uint8_t kRssOk = 255;

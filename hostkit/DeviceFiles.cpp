@@ -1,4 +1,4 @@
-#include "DeviceFiles.h"
+#include "hostkit/DeviceFiles.h"
 
 #include <sys/stat.h>
 
@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "DriveTable.h"
-#include "FileCopy.h"
-#include "PathNormaliser.h"
+#include "platform/DriveTable.h"
+#include "platform/FileCopy.h"
+#include "platform/PathNormaliser.h"
 
 namespace quillbox::hostkit {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "HostObjects.h"
+#include "common/HostObjects.h"
 
 namespace quillbox::hostkit {
 

@@ -1,13 +1,13 @@
 // The extern "C" face of the Hostkit library. Every export catches everything:
 // no exception crosses into the program.
 
-#include "Hostkit.h"
+#include "contracts/Hostkit.h"
 
-#include "Autostart.h"
-#include "DeviceFiles.h"
-#include "Export.h"
-#include "ProgramFolder.h"
-#include "SettingsStore.h"
+#include "contracts/Export.h"
+#include "hostkit/DeviceFiles.h"
+#include "hostkit/SettingsStore.h"
+#include "platform/Autostart.h"
+#include "platform/ProgramFolder.h"
 
 using namespace quillbox;
 

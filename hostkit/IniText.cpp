@@ -1,4 +1,4 @@
-#include "IniText.h"
+#include "hostkit/IniText.h"
 
 #include <ini.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "CodePage.h"
+#include "platform/CodePage.h"
 
 namespace quillbox::hostkit {
 namespace {

@@ -1,4 +1,4 @@
-#include "SettingsStore.h"
+#include "hostkit/SettingsStore.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,11 +14,11 @@
 #include <optional>
 #include <string_view>
 
-#include "Autostart.h"
-#include "CodePage.h"
-#include "FileCopy.h"
-#include "IniText.h"
-#include "ProgramFolder.h"
+#include "hostkit/IniText.h"
+#include "platform/Autostart.h"
+#include "platform/CodePage.h"
+#include "platform/FileCopy.h"
+#include "platform/ProgramFolder.h"
 
 // settings.ini:
 //   [Settings]

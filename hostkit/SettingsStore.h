@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "Result.h"
-#include "SystemTypes.h"
+#include "common/Result.h"
+#include "common/SystemTypes.h"
 
 namespace quillbox::hostkit {
 

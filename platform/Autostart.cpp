@@ -1,4 +1,4 @@
-#include "Autostart.h"
+#include "platform/Autostart.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "FileCopy.h"
+#include "platform/FileCopy.h"
 
 namespace quillbox::platform {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "Result.h"
+#include "common/Result.h"
 
 namespace quillbox::platform {
 

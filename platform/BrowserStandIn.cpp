@@ -1,4 +1,4 @@
-#include "BrowserStandIn.h"
+#include "platform/BrowserStandIn.h"
 
 #include <optional>
 #include <utility>

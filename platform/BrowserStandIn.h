@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "HostObjects.h"
-#include "Http.h"
+#include "common/HostObjects.h"
+#include "platform/Http.h"
 
 namespace quillbox::platform {
 

@@ -2,15 +2,13 @@
 // that is given it, and the process-wide jar.
 
 #include <curl/curl.h>
-#include <dlfcn.h>
 
 #include <array>
-#include <cstring>
 #include <mutex>
 #include <stdexcept>
 
-#include "CurlHandles.h"
-#include "Http.h"
+#include "platform/CurlHandles.h"
+#include "platform/Http.h"
 
 namespace quillbox::platform {
 
@@ -87,27 +85,14 @@ std::vector<std::string> CookieJar::cookies() const {
 
 }  // namespace quillbox::platform
 
-// Every module that links this code (the program, each library) carries a copy
-// of this function. Looking it up in the global scope gives all of them the
-// same copy, so the browser stand-in of the program and a library's download
-// hold one jar, as the visit that logs in requires.
-extern "C" __attribute__((visibility("default"))) void* quillboxProcessCookieJar();
-
-extern "C" void* quillboxProcessCookieJar() {
-    static quillbox::platform::CookieJar jar;
-    return &jar;
-}
-
 namespace quillbox::platform {
 
+// The platform library is loaded once per process, so this one jar is seen by
+// the program's browser stand-in and every library's download alike, as the
+// visit that logs in requires.
 CookieJar& sharedCookieJar() {
-    using Finder = void* (*)();
-    void* symbol = dlsym(RTLD_DEFAULT, "quillboxProcessCookieJar");
-    Finder finder = &quillboxProcessCookieJar;
-    if (symbol != nullptr) {
-        std::memcpy(&finder, &symbol, sizeof finder);
-    }
-    return *static_cast<CookieJar*>(finder());
+    static CookieJar jar;
+    return jar;
 }
 
 }  // namespace quillbox::platform

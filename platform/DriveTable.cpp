@@ -1,4 +1,4 @@
-#include "DriveTable.h"
+#include "platform/DriveTable.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>

@@ -1,4 +1,4 @@
-#include "FileCopy.h"
+#include "platform/FileCopy.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

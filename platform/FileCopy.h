@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "Result.h"
+#include "common/Result.h"
 
 namespace quillbox::platform {
 

@@ -3,7 +3,7 @@
 // server is silent; "stalled" means nothing was sent or received for the
 // request's stall time-out, never a cap on a transfer that keeps moving.
 
-#include "Http.h"
+#include "platform/Http.h"
 
 #include <curl/curl.h>
 
@@ -12,7 +12,7 @@
 #include <exception>
 #include <optional>
 
-#include "CurlHandles.h"
+#include "platform/CurlHandles.h"
 
 namespace quillbox::platform {
 

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "Result.h"
+#include "common/Result.h"
 
 namespace quillbox::platform {
 

@@ -1,9 +1,9 @@
-#include "PathNormaliser.h"
+#include "platform/PathNormaliser.h"
 
 #include <cctype>
 
-#include "CodePage.h"
-#include "DriveTable.h"
+#include "platform/CodePage.h"
+#include "platform/DriveTable.h"
 
 namespace quillbox::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "BookBuilder.h"
+#include "rss/BookBuilder.h"
 
 #include <unistd.h>
 
@@ -7,16 +7,14 @@
 #include <ctime>
 #include <set>
 
-#include "CodePage.h"
-#include "FeedFetcher.h"
-#if QUILLBOX_HAVE_FB2_WRITER
-#include "Fb2Writer.h"
-#endif
-#include "Files.h"
-#include "FixedText.h"
-#include "NewsStore.h"
-#include "RSS.h"
-#include "Urls.h"
+#include "common/FixedText.h"
+#include "contracts/RSS.h"
+#include "platform/CodePage.h"
+#include "rss/FeedFetcher.h"
+#include "rss/Files.h"
+#include "rss/NewsStore.h"
+#include "rss/Urls.h"
+#include "rss/fb2/Fb2Writer.h"
 
 namespace quillbox::rss {
 namespace {
@@ -147,13 +145,9 @@ std::uint8_t convertToBook(const TRSSList& list, const std::string& rssFolder,
         return kRssFileError;
     }
     const std::string path = joinPath(fb2Folder, name);
-#if QUILLBOX_HAVE_FB2_WRITER
     if (!writeNewsBook(collected.book, path).ok()) {
         return kRssFileError;
     }
-#else
-    return kRssFileError;  // built without the FB2 writer: no book can be made
-#endif
     // Without its list the book could never be marked delivered and its news
     // would come back forever, so a book without a list is not kept.
     if (!writePending(rssFolder, name, collected.pending).ok()) {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "Delivery.h"
-#include "NewsTypes.h"
-#include "RSSTypes.h"
+#include "common/RSSTypes.h"
+#include "rss/Delivery.h"
+#include "rss/NewsTypes.h"
 
 namespace quillbox::rss {
 

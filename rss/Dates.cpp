@@ -1,4 +1,4 @@
-#include "Dates.h"
+#include "rss/Dates.h"
 
 #include <cctype>
 #include <cstring>

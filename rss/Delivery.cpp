@@ -8,7 +8,7 @@
 // The key is escaped as in RSS.list (RecordFormat.h); <crc> is the CRC-32 of
 // every byte before "END". A damaged list marks nothing.
 
-#include "Delivery.h"
+#include "rss/Delivery.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -17,10 +17,10 @@
 #include <map>
 #include <set>
 
-#include "Files.h"
-#include "NewsStore.h"
-#include "RSS.h"
-#include "RecordFormat.h"
+#include "contracts/RSS.h"
+#include "rss/Files.h"
+#include "rss/NewsStore.h"
+#include "rss/RecordFormat.h"
 
 namespace quillbox::rss {
 namespace {

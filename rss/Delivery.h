@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Result.h"
+#include "common/Result.h"
 
 namespace quillbox::rss {
 

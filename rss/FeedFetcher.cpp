@@ -1,17 +1,17 @@
-#include "FeedFetcher.h"
+#include "rss/FeedFetcher.h"
 
 #include <unistd.h>
 
 #include <chrono>
 #include <ctime>
 
-#include "CodePage.h"
-#include "FeedParser.h"
-#include "FixedText.h"
-#include "Http.h"
-#include "RSS.h"
-#include "TextEncoding.h"
-#include "Urls.h"
+#include "common/FixedText.h"
+#include "contracts/RSS.h"
+#include "platform/CodePage.h"
+#include "platform/Http.h"
+#include "rss/FeedParser.h"
+#include "rss/TextEncoding.h"
+#include "rss/Urls.h"
 
 namespace quillbox::rss {
 namespace {

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "ImageFetcher.h"
-#include "NetworkOptions.h"
-#include "NewsStore.h"
-#include "RSSTypes.h"
+#include "common/RSSTypes.h"
+#include "rss/ImageFetcher.h"
+#include "rss/NetworkOptions.h"
+#include "rss/NewsStore.h"
 
 namespace quillbox::rss {
 

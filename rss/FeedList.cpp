@@ -12,7 +12,7 @@
 // header, every F line and the END count agree; a file that is not complete is
 // never overwritten without being kept aside first.
 
-#include "FeedList.h"
+#include "rss/FeedList.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,10 +20,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Files.h"
-#include "FixedText.h"
-#include "RSS.h"
-#include "RecordFormat.h"
+#include "common/FixedText.h"
+#include "contracts/RSS.h"
+#include "rss/Files.h"
+#include "rss/RecordFormat.h"
 
 namespace quillbox::rss {
 namespace {

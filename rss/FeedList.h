@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "RSSTypes.h"
+#include "common/RSSTypes.h"
 
 namespace quillbox::rss {
 

@@ -1,4 +1,4 @@
-#include "FeedParser.h"
+#include "rss/FeedParser.h"
 
 #include <libxml/tree.h>
 
@@ -6,12 +6,12 @@
 #include <cctype>
 #include <set>
 
-#include "Dates.h"
-#include "HtmlContent.h"
-#include "TextEncoding.h"
-#include "Urls.h"
-#include "XmlRepair.h"
-#include "XmlTree.h"
+#include "rss/Dates.h"
+#include "rss/HtmlContent.h"
+#include "rss/TextEncoding.h"
+#include "rss/Urls.h"
+#include "rss/XmlRepair.h"
+#include "rss/XmlTree.h"
 
 namespace quillbox::rss {
 namespace {

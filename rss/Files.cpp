@@ -1,4 +1,4 @@
-#include "Files.h"
+#include "rss/Files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "FileCopy.h"
-#include "PathNormaliser.h"
+#include "platform/FileCopy.h"
+#include "platform/PathNormaliser.h"
 
 namespace quillbox::rss {
 namespace {

@@ -1,11 +1,11 @@
-#include "HtmlContent.h"
+#include "rss/HtmlContent.h"
 
 #include <libxml/HTMLtree.h>
 
 #include <cctype>
 
-#include "Urls.h"
-#include "XmlTree.h"
+#include "rss/Urls.h"
+#include "rss/XmlTree.h"
 
 namespace quillbox::rss {
 namespace {

@@ -1,7 +1,7 @@
-#include "ImageFetcher.h"
+#include "rss/ImageFetcher.h"
 
-#include "Files.h"
-#include "Urls.h"
+#include "rss/Files.h"
+#include "rss/Urls.h"
 
 namespace quillbox::rss {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "NetworkOptions.h"
-#include "NewsTypes.h"
+#include "rss/NetworkOptions.h"
+#include "rss/NewsTypes.h"
 
 namespace quillbox::rss {
 

@@ -1,7 +1,7 @@
-#include "NetworkOptions.h"
+#include "rss/NetworkOptions.h"
 
-#include "CodePage.h"
-#include "Urls.h"
+#include "platform/CodePage.h"
+#include "rss/Urls.h"
 
 namespace quillbox::rss {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Http.h"
-#include "SystemTypes.h"
+#include "common/SystemTypes.h"
+#include "platform/Http.h"
 
 namespace quillbox::rss {
 

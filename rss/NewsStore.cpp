@@ -16,7 +16,7 @@
 // file whose check fails, whose records are damaged or whose identity is not
 // the feed's own is treated as empty: it never leaks into another feed.
 
-#include "NewsStore.h"
+#include "rss/NewsStore.h"
 
 #include <unistd.h>
 
@@ -26,9 +26,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "Files.h"
-#include "RecordFormat.h"
-#include "Urls.h"
+#include "rss/Files.h"
+#include "rss/RecordFormat.h"
+#include "rss/Urls.h"
 
 namespace quillbox::rss {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "FeedParser.h"
-#include "NewsTypes.h"
-#include "Result.h"
+#include "common/Result.h"
+#include "rss/FeedParser.h"
+#include "rss/NewsTypes.h"
 
 namespace quillbox::rss {
 

@@ -1,9 +1,9 @@
-#include "RecordFormat.h"
+#include "rss/RecordFormat.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "Files.h"
+#include "rss/Files.h"
 
 namespace quillbox::rss {
 namespace {

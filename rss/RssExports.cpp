@@ -5,14 +5,14 @@
 #include <cstring>
 #include <ctime>
 
-#include "BookBuilder.h"
-#include "Delivery.h"
-#include "FeedFetcher.h"
-#include "FeedList.h"
-#include "Files.h"
-#include "FixedText.h"
-#include "PathNormaliser.h"
-#include "RSS.h"
+#include "common/FixedText.h"
+#include "contracts/RSS.h"
+#include "platform/PathNormaliser.h"
+#include "rss/BookBuilder.h"
+#include "rss/Delivery.h"
+#include "rss/FeedFetcher.h"
+#include "rss/FeedList.h"
+#include "rss/Files.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "TextEncoding.h"
+#include "rss/TextEncoding.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <mutex>
 #include <optional>
 
-#include "CodePage.h"
+#include "platform/CodePage.h"
 
 namespace quillbox::rss {
 namespace {

@@ -1,4 +1,4 @@
-#include "Urls.h"
+#include "rss/Urls.h"
 
 #include <cctype>
 #include <cstdio>

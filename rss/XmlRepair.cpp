@@ -1,4 +1,4 @@
-#include "XmlRepair.h"
+#include "rss/XmlRepair.h"
 
 #include <libxml/HTMLparser.h>
 

@@ -1,4 +1,4 @@
-#include "XmlTree.h"
+#include "rss/XmlTree.h"
 
 #include <libxml/HTMLparser.h>
 #include <libxml/entities.h>

@@ -22,8 +22,8 @@
 #include <new>
 #include <string>
 
-#include "AccountPageReader.h"
-#include "BookLibrary.h"
+#include "book/AccountPageReader.h"
+#include "book/BookLibrary.h"
 
 namespace {
 

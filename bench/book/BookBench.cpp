@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
-#include "BookLibrary.h"
-#include "FixedText.h"
-#include "LibraryFiles.h"
-#include "MD5.h"
+#include "book/BookLibrary.h"
+#include "book/LibraryFiles.h"
+#include "book/MD5.h"
+#include "common/FixedText.h"
 
 using namespace quillbox;
 

@@ -22,14 +22,14 @@
 #include <string>
 #include <vector>
 
-#include "AccountRequest.h"
-#include "BrowserStandIn.h"
-#include "DownloadFile.h"
-#include "FixedText.h"
-#include "HostObjects.h"
-#include "Http.h"
-#include "MD5.h"
-#include "StoreServerProcess.h"
+#include "bench/support/StoreServerProcess.h"
+#include "book/AccountRequest.h"
+#include "book/DownloadFile.h"
+#include "book/MD5.h"
+#include "common/FixedText.h"
+#include "common/HostObjects.h"
+#include "platform/BrowserStandIn.h"
+#include "platform/Http.h"
 
 extern char** environ;
 

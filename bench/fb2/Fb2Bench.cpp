@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "Fb2Writer.h"
-#include "HtmlToFb2.h"
+#include "rss/fb2/Fb2Writer.h"
+#include "rss/fb2/HtmlToFb2.h"
 
 using namespace quillbox;
 

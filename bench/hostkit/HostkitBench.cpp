@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "Hostkit.h"
+#include "contracts/Hostkit.h"
 
 extern char** environ;
 

@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "BookBuilder.h"
-#include "FeedFetcher.h"
-#include "FeedList.h"
-#include "FixedText.h"
-#include "NewsStore.h"
-#include "RSS.h"
-#include "StoreServerProcess.h"
+#include "bench/support/StoreServerProcess.h"
+#include "common/FixedText.h"
+#include "contracts/RSS.h"
+#include "rss/BookBuilder.h"
+#include "rss/FeedFetcher.h"
+#include "rss/FeedList.h"
+#include "rss/NewsStore.h"
 
 using namespace quillbox;
 

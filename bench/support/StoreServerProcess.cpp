@@ -1,4 +1,4 @@
-#include "StoreServerProcess.h"
+#include "bench/support/StoreServerProcess.h"
 
 #include <signal.h>
 #include <spawn.h>

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "AccountPageReader.h"
-#include "BookLibrary.h"
-#include "BookTypes.h"
+#include "book/AccountPageReader.h"
+#include "book/BookLibrary.h"
+#include "common/BookTypes.h"
 
 namespace {
 

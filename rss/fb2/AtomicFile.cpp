@@ -1,4 +1,4 @@
-#include "AtomicFile.h"
+#include "rss/fb2/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

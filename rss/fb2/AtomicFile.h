@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Result.h"
+#include "common/Result.h"
 
 namespace quillbox::rss::fb2 {
 

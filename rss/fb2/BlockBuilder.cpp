@@ -1,6 +1,6 @@
-#include "BlockBuilder.h"
+#include "rss/fb2/BlockBuilder.h"
 
-#include "XmlText.h"
+#include "rss/fb2/XmlText.h"
 
 namespace quillbox::rss::fb2 {
 

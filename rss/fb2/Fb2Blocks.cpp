@@ -1,4 +1,4 @@
-#include "Fb2Blocks.h"
+#include "rss/fb2/Fb2Blocks.h"
 
 #include <array>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "XmlOut.h"
+#include "rss/fb2/XmlOut.h"
 
 namespace quillbox::rss::fb2 {
 

@@ -1,4 +1,4 @@
-#include "Fb2Writer.h"
+#include "rss/fb2/Fb2Writer.h"
 
 #include <libxml/parser.h>
 
@@ -8,12 +8,12 @@
 #include <random>
 #include <unordered_set>
 
-#include "AtomicFile.h"
-#include "Fb2Blocks.h"
-#include "HtmlToFb2.h"
-#include "Pictures.h"
-#include "XmlOut.h"
-#include "XmlText.h"
+#include "rss/fb2/AtomicFile.h"
+#include "rss/fb2/Fb2Blocks.h"
+#include "rss/fb2/HtmlToFb2.h"
+#include "rss/fb2/Pictures.h"
+#include "rss/fb2/XmlOut.h"
+#include "rss/fb2/XmlText.h"
 
 namespace quillbox::rss {
 

@@ -17,8 +17,8 @@
 #include <cstdint>
 #include <string>
 
-#include "NewsTypes.h"
-#include "Result.h"
+#include "common/Result.h"
+#include "rss/NewsTypes.h"
 
 namespace quillbox::rss {
 

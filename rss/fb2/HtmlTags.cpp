@@ -1,8 +1,8 @@
-#include "HtmlTags.h"
+#include "rss/fb2/HtmlTags.h"
 
 #include <unordered_map>
 
-#include "Fb2Blocks.h"
+#include "rss/fb2/Fb2Blocks.h"
 
 namespace quillbox::rss::fb2 {
 

@@ -1,4 +1,4 @@
-#include "HtmlToFb2.h"
+#include "rss/fb2/HtmlToFb2.h"
 
 #include <libxml/HTMLparser.h>
 #include <libxml/uri.h>
@@ -11,9 +11,9 @@
 #include <memory>
 #include <vector>
 
-#include "BlockBuilder.h"
-#include "HtmlTags.h"
-#include "XmlText.h"
+#include "rss/fb2/BlockBuilder.h"
+#include "rss/fb2/HtmlTags.h"
+#include "rss/fb2/XmlText.h"
 
 namespace quillbox::rss::fb2 {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "Fb2Blocks.h"
+#include "rss/fb2/Fb2Blocks.h"
 
 namespace quillbox::rss::fb2 {
 

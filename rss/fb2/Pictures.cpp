@@ -1,4 +1,4 @@
-#include "Pictures.h"
+#include "rss/fb2/Pictures.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

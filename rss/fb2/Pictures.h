@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "XmlOut.h"
+#include "rss/fb2/XmlOut.h"
 
 namespace quillbox::rss::fb2 {
 

@@ -1,11 +1,11 @@
-#include "XmlOut.h"
+#include "rss/fb2/XmlOut.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "XmlText.h"
+#include "rss/fb2/XmlText.h"
 
 namespace quillbox::rss::fb2 {
 

@@ -6,11 +6,11 @@
 #include <ctime>
 #include <string>
 
-#include "AccountPageTestSupport.h"
-#include "CodePage.h"
-#include "CurlFetch.h"
-#include "MD5.h"
-#include "StoreServer.h"
+#include "book/MD5.h"
+#include "platform/CodePage.h"
+#include "tests/account/AccountPageTestSupport.h"
+#include "tests/support/CurlFetch.h"
+#include "tests/support/StoreServer.h"
 
 namespace quillbox::book::test {
 namespace {

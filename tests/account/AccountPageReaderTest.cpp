@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "AccountPageTestSupport.h"
+#include "tests/account/AccountPageTestSupport.h"
 
 namespace quillbox::book::test {
 namespace {

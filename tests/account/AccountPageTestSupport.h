@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <string>
 
-#include "AccountPageReader.h"
-#include "BookLibrary.h"
-#include "BookTypes.h"
-#include "FixedText.h"
-#include "TempDir.h"
+#include "book/AccountPageReader.h"
+#include "book/BookLibrary.h"
+#include "common/BookTypes.h"
+#include "common/FixedText.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::book::test {
 

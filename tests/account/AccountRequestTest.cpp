@@ -8,13 +8,13 @@
 #include <optional>
 #include <string>
 
-#include "AccountRequest.h"
-#include "DownloadFile.h"
-#include "EnvGuard.h"
-#include "MD5.h"
-#include "NetworkFixture.h"
-#include "NetworkTexts.h"
-#include "StoreConfig.h"
+#include "book/AccountRequest.h"
+#include "book/DownloadFile.h"
+#include "book/MD5.h"
+#include "book/NetworkTexts.h"
+#include "book/StoreConfig.h"
+#include "tests/account/NetworkFixture.h"
+#include "tests/support/EnvGuard.h"
 
 using namespace quillbox;
 using namespace quillbox::book;

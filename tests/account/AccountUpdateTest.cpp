@@ -9,17 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "AccountRequest.h"
-#include "BookErrorText.h"
-#include "BookHost.h"
-#include "FixedText.h"
-#include "LibraryFiles.h"
-#include "LoadBookLibraryFromURL.h"
-#include "MD5.h"
-#include "NetworkFixture.h"
-#include "NetworkTexts.h"
-#include "ProxyFixture.h"
-#include "SafeFolderName.h"
+#include "book/AccountRequest.h"
+#include "book/BookErrorText.h"
+#include "book/BookHost.h"
+#include "book/LibraryFiles.h"
+#include "book/LoadBookLibraryFromURL.h"
+#include "book/MD5.h"
+#include "book/NetworkTexts.h"
+#include "common/FixedText.h"
+#include "common/SafeFolderName.h"
+#include "tests/account/NetworkFixture.h"
+#include "tests/support/ProxyFixture.h"
 
 using namespace quillbox;
 using namespace quillbox::book;

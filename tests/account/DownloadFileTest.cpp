@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "Book.h"
-#include "BookErrorText.h"
-#include "BookHost.h"
-#include "DownloadFile.h"
-#include "EnvGuard.h"
-#include "FixedText.h"
-#include "NetworkFixture.h"
-#include "NetworkTexts.h"
-#include "PathNormaliser.h"
-#include "ProxyFixture.h"
+#include "book/BookErrorText.h"
+#include "book/BookHost.h"
+#include "book/DownloadFile.h"
+#include "book/NetworkTexts.h"
+#include "common/FixedText.h"
+#include "contracts/Book.h"
+#include "platform/PathNormaliser.h"
+#include "tests/account/NetworkFixture.h"
+#include "tests/support/EnvGuard.h"
+#include "tests/support/ProxyFixture.h"
 
 using namespace quillbox;
 using namespace quillbox::book;

@@ -13,16 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "BookLibrary.h"
-#include "BookTypes.h"
-#include "BrowserStandIn.h"
-#include "CodePage.h"
-#include "EnvGuard.h"
-#include "HostObjects.h"
-#include "Http.h"
-#include "StoreServer.h"
-#include "SystemTypes.h"
-#include "TempDir.h"
+#include "book/BookLibrary.h"
+#include "common/BookTypes.h"
+#include "common/HostObjects.h"
+#include "common/SystemTypes.h"
+#include "platform/BrowserStandIn.h"
+#include "platform/CodePage.h"
+#include "platform/Http.h"
+#include "tests/support/EnvGuard.h"
+#include "tests/support/StoreServer.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::test {
 

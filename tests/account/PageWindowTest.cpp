@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "AccountPageReader.h"
-#include "TempDir.h"
+#include "book/AccountPageReader.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::book {
 namespace {

@@ -1,10 +1,10 @@
-#include "AllocationProbe.h"
+#include "tests/book/AllocationProbe.h"
 
 #include <cstddef>
 #include <cstdlib>
 #include <new>
 
-#include "BookTypes.h"
+#include "common/BookTypes.h"
 
 namespace {
 

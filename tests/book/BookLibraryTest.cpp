@@ -3,12 +3,12 @@
 #include <cstring>
 #include <string>
 
-#include "AllocationProbe.h"
-#include "BookErrorText.h"
-#include "BookLibrary.h"
-#include "BookNames.h"
-#include "SafeFolderName.h"
-#include "TestLibrary.h"
+#include "book/BookErrorText.h"
+#include "book/BookLibrary.h"
+#include "book/BookNames.h"
+#include "common/SafeFolderName.h"
+#include "tests/book/AllocationProbe.h"
+#include "tests/book/TestLibrary.h"
 
 using namespace quillbox;
 using quillbox::test::makeBook;

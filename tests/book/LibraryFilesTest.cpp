@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "LibraryFixture.h"
+#include "tests/book/LibraryFixture.h"
 
 using namespace quillbox;
 using namespace quillbox::test;

@@ -7,13 +7,13 @@
 #include <filesystem>
 #include <string>
 
-#include "BookNames.h"
-#include "EnvGuard.h"
-#include "FixedText.h"
-#include "LibraryFiles.h"
-#include "SafeFolderName.h"
-#include "TempDir.h"
-#include "TestLibrary.h"
+#include "book/BookNames.h"
+#include "book/LibraryFiles.h"
+#include "common/FixedText.h"
+#include "common/SafeFolderName.h"
+#include "tests/book/TestLibrary.h"
+#include "tests/support/EnvGuard.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::test {
 

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "BookNames.h"
-#include "LibraryFixture.h"
+#include "book/BookNames.h"
+#include "tests/book/LibraryFixture.h"
 
 using namespace quillbox;
 using namespace quillbox::test;

@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
-#include "ForceFolder.h"
-#include "LibraryFixture.h"
+#include "book/ForceFolder.h"
+#include "tests/book/LibraryFixture.h"
 
 using namespace quillbox;
 using namespace quillbox::test;

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "BookLibrary.h"
-#include "BookTypes.h"
-#include "FixedText.h"
-#include "TempDir.h"
+#include "book/BookLibrary.h"
+#include "common/BookTypes.h"
+#include "common/FixedText.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::test {
 

@@ -1,11 +1,11 @@
-#include "FixedText.h"
+#include "common/FixedText.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "SystemTypes.h"
+#include "common/SystemTypes.h"
 
 using namespace quillbox;
 

@@ -10,10 +10,10 @@
 #include <map>
 #include <string>
 
-#include "Fb2Schema.h"
-#include "Fb2TestBook.h"
-#include "Fb2Writer.h"
-#include "TempDir.h"
+#include "rss/fb2/Fb2Writer.h"
+#include "tests/fb2/Fb2TestBook.h"
+#include "tests/support/Fb2Schema.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::test {
 namespace {

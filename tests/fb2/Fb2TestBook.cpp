@@ -1,4 +1,4 @@
-#include "Fb2TestBook.h"
+#include "tests/fb2/Fb2TestBook.h"
 
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
@@ -7,7 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Fb2Schema.h"
+#include "tests/support/Fb2Schema.h"
 
 namespace quillbox::test {
 

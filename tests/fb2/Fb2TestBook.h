@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "Fb2Writer.h"
-#include "NewsTypes.h"
+#include "rss/NewsTypes.h"
+#include "rss/fb2/Fb2Writer.h"
 
 namespace quillbox::test {
 

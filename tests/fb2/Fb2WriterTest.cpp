@@ -1,7 +1,7 @@
 // The book around the news: description, one section per feed and per item,
 // the failures section, and text that arrives broken.
 
-#include "Fb2Writer.h"
+#include "rss/fb2/Fb2Writer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,10 +9,10 @@
 #include <ctime>
 #include <regex>
 
-#include "EnvGuard.h"
-#include "Fb2Schema.h"
-#include "Fb2TestBook.h"
-#include "TempDir.h"
+#include "tests/fb2/Fb2TestBook.h"
+#include "tests/support/EnvGuard.h"
+#include "tests/support/Fb2Schema.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::test {
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "Fb2Schema.h"
-#include "Fb2TestBook.h"
-#include "TempDir.h"
+#include "tests/fb2/Fb2TestBook.h"
+#include "tests/support/Fb2Schema.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::test {
 namespace {
@@ -40,7 +40,7 @@ class HtmlToFb2Test : public ::testing::Test {
 };
 
 TEST_F(HtmlToFb2Test, EverySharedFragmentConvertsIntoAValidBook) {
-    const std::filesystem::path folder = std::string(QUILLBOX_SHARED_DIR) + "/html-fragments";
+    const std::filesystem::path folder = std::string(QUILLBOX_TEST_DATA_DIR) + "/html-fragments";
     int converted = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() != ".html") {
@@ -61,7 +61,7 @@ TEST_F(HtmlToFb2Test, EverySharedFragmentConvertsIntoAValidBook) {
 }
 
 TEST_F(HtmlToFb2Test, FragmentTextSurvivesConversion) {
-    const std::string html = readFile(std::string(QUILLBOX_SHARED_DIR) +
+    const std::string html = readFile(std::string(QUILLBOX_TEST_DATA_DIR) +
                                       "/html-fragments/kde__rss2_linux_org_ru__description1.html");
     const std::vector<std::string> texts = blocks(html);
     ASSERT_GE(texts.size(), 5U);

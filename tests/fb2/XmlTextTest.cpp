@@ -1,4 +1,4 @@
-#include "XmlText.h"
+#include "rss/fb2/XmlText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include <filesystem>
 #include <string>
 
-#include "Autostart.h"
-#include "Hostkit.h"
-#include "HostkitFixture.h"
+#include "contracts/Hostkit.h"
+#include "platform/Autostart.h"
+#include "tests/hostkit/HostkitFixture.h"
 
 using namespace quillbox;
 using quillbox::test::fileExists;

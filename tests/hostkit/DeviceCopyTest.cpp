@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "DeviceFiles.h"
-#include "EnvGuard.h"
-#include "Hostkit.h"
-#include "HostkitFixture.h"
+#include "contracts/Hostkit.h"
+#include "hostkit/DeviceFiles.h"
+#include "tests/hostkit/HostkitFixture.h"
+#include "tests/support/EnvGuard.h"
 
 using namespace quillbox;
 using quillbox::test::fileExists;

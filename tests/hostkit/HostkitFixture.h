@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "EnvGuard.h"
-#include "TempDir.h"
+#include "tests/support/EnvGuard.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::test {
 

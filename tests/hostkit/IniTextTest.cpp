@@ -1,4 +1,4 @@
-#include "IniText.h"
+#include "hostkit/IniText.h"
 
 #include <gtest/gtest.h>
 

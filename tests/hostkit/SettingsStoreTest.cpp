@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <string>
 
-#include "FileCopy.h"
-#include "Hostkit.h"
-#include "HostkitFixture.h"
-#include "SettingsStore.h"
+#include "contracts/Hostkit.h"
+#include "hostkit/SettingsStore.h"
+#include "platform/FileCopy.h"
+#include "tests/hostkit/HostkitFixture.h"
 
 using namespace quillbox;
 using quillbox::test::fileExists;

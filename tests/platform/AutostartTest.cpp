@@ -1,9 +1,9 @@
-#include "Autostart.h"
+#include "platform/Autostart.h"
 
 #include <gtest/gtest.h>
 
-#include "EnvGuard.h"
-#include "TempDir.h"
+#include "tests/support/EnvGuard.h"
+#include "tests/support/TempDir.h"
 
 using namespace quillbox::platform;
 using quillbox::test::EnvGuard;

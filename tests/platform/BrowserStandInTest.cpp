@@ -1,12 +1,12 @@
-#include "BrowserStandIn.h"
+#include "platform/BrowserStandIn.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
 
-#include "EnvGuard.h"
-#include "HttpTestServer.h"
+#include "tests/platform/HttpTestServer.h"
+#include "tests/support/EnvGuard.h"
 
 using namespace quillbox;
 using namespace quillbox::platform;

@@ -1,8 +1,8 @@
-#include "CodePage.h"
+#include "platform/CodePage.h"
 
 #include <gtest/gtest.h>
 
-#include "EnvGuard.h"
+#include "tests/support/EnvGuard.h"
 
 using namespace quillbox;
 using namespace quillbox::platform;

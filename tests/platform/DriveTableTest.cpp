@@ -1,13 +1,13 @@
-#include "DriveTable.h"
+#include "platform/DriveTable.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "EnvGuard.h"
-#include "PathNormaliser.h"
-#include "TempDir.h"
+#include "platform/PathNormaliser.h"
+#include "tests/support/EnvGuard.h"
+#include "tests/support/TempDir.h"
 
 using namespace quillbox::platform;
 using quillbox::test::EnvGuard;

@@ -1,4 +1,4 @@
-#include "Http.h"
+#include "platform/Http.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "HttpTestServer.h"
-#include "ProxyFixture.h"
+#include "tests/platform/HttpTestServer.h"
+#include "tests/support/ProxyFixture.h"
 
 using namespace quillbox;
 using namespace quillbox::platform;

@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "HeaderLines.h"
+#include "tests/support/HeaderLines.h"
 
 namespace quillbox::test {
 

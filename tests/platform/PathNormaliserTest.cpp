@@ -1,8 +1,8 @@
-#include "PathNormaliser.h"
+#include "platform/PathNormaliser.h"
 
 #include <gtest/gtest.h>
 
-#include "EnvGuard.h"
+#include "tests/support/EnvGuard.h"
 
 using namespace quillbox::platform;
 using quillbox::test::EnvGuard;

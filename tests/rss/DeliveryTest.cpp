@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
-#include "Fb2Schema.h"
-#include "FixedText.h"
-#include "RSS.h"
-#include "RssTestSupport.h"
-#include "ServedFeeds.h"
+#include "common/FixedText.h"
+#include "contracts/RSS.h"
+#include "tests/rss/RssTestSupport.h"
+#include "tests/rss/ServedFeeds.h"
+#include "tests/support/Fb2Schema.h"
 
 namespace quillbox::test {
 namespace {

@@ -5,15 +5,15 @@
 
 #include <string>
 
-#include "CodePage.h"
-#include "FeedParser.h"
-#include "TempDir.h"
-#include "TextEncoding.h"
+#include "platform/CodePage.h"
+#include "rss/FeedParser.h"
+#include "rss/TextEncoding.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::rss {
 namespace {
 
-const std::string kFeeds = QUILLBOX_SHARED_DIR "/feeds/";
+const std::string kFeeds = QUILLBOX_TEST_DATA_DIR "/feeds/";
 
 std::string encoded(const std::string& utf8, const char* codePage) {
     Result<std::string> bytes = platform::fromUtf8(utf8, codePage);

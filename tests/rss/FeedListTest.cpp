@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "FixedText.h"
-#include "RSS.h"
-#include "RecordFormat.h"
-#include "RssTestSupport.h"
-#include "TempDir.h"
+#include "common/FixedText.h"
+#include "contracts/RSS.h"
+#include "rss/RecordFormat.h"
+#include "tests/rss/RssTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::test {
 namespace {

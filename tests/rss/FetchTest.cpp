@@ -6,21 +6,21 @@
 #include <cstring>
 #include <string>
 
-#include "BookBuilder.h"
-#include "Fb2Schema.h"
-#include "FeedFetcher.h"
-#include "Files.h"
-#include "FixedText.h"
-#include "NewsStore.h"
-#include "ProxyFixture.h"
-#include "RSS.h"
-#include "RssTestSupport.h"
-#include "ServedFeeds.h"
+#include "common/FixedText.h"
+#include "contracts/RSS.h"
+#include "rss/BookBuilder.h"
+#include "rss/FeedFetcher.h"
+#include "rss/Files.h"
+#include "rss/NewsStore.h"
+#include "tests/rss/RssTestSupport.h"
+#include "tests/rss/ServedFeeds.h"
+#include "tests/support/Fb2Schema.h"
+#include "tests/support/ProxyFixture.h"
 
 namespace quillbox::test {
 namespace {
 
-const std::string kFeeds = QUILLBOX_SHARED_DIR "/feeds";
+const std::string kFeeds = QUILLBOX_TEST_DATA_DIR "/feeds";
 
 rss::FeedStore storeOf(ServedFeeds& served, const std::string& url) {
     const std::string identity = rss::feedIdentity(url);

@@ -6,15 +6,15 @@
 #include <chrono>
 #include <string>
 
-#include "Dates.h"
-#include "FeedParser.h"
-#include "TempDir.h"
-#include "Urls.h"
+#include "rss/Dates.h"
+#include "rss/FeedParser.h"
+#include "rss/Urls.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::rss {
 namespace {
 
-const std::string kFeeds = QUILLBOX_SHARED_DIR "/feeds/";
+const std::string kFeeds = QUILLBOX_TEST_DATA_DIR "/feeds/";
 
 Result<ParsedFeed> parseText(const std::string& text,
                              const std::string& url = "http://example.test/news/feed.xml") {

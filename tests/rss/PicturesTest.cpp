@@ -6,12 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "Fb2Schema.h"
-#include "FixedText.h"
-#include "NewsStore.h"
-#include "RSS.h"
-#include "RssTestSupport.h"
-#include "ServedFeeds.h"
+#include "common/FixedText.h"
+#include "contracts/RSS.h"
+#include "rss/NewsStore.h"
+#include "tests/rss/RssTestSupport.h"
+#include "tests/rss/ServedFeeds.h"
+#include "tests/support/Fb2Schema.h"
 
 namespace quillbox::test {
 namespace {

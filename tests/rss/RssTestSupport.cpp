@@ -1,11 +1,11 @@
-#include "RssTestSupport.h"
+#include "tests/rss/RssTestSupport.h"
 
 #include <cstring>
 #include <ctime>
 
-#include "CodePage.h"
-#include "FixedText.h"
-#include "RSS.h"
+#include "common/FixedText.h"
+#include "contracts/RSS.h"
+#include "platform/CodePage.h"
 
 namespace quillbox::test {
 

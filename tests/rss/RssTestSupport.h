@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "HostObjects.h"
-#include "RSSTypes.h"
-#include "SystemTypes.h"
+#include "common/HostObjects.h"
+#include "common/RSSTypes.h"
+#include "common/SystemTypes.h"
 
 namespace quillbox::test {
 

@@ -1,4 +1,4 @@
-#include "ServedFeeds.h"
+#include "tests/rss/ServedFeeds.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -7,9 +7,9 @@
 
 #include <algorithm>
 
-#include "Http.h"
-#include "RSS.h"
-#include "RssTestSupport.h"
+#include "contracts/RSS.h"
+#include "platform/Http.h"
+#include "tests/rss/RssTestSupport.h"
 
 namespace quillbox::test {
 

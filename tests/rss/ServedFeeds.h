@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "RSSTypes.h"
-#include "StoreServer.h"
-#include "SystemTypes.h"
-#include "TempDir.h"
+#include "common/RSSTypes.h"
+#include "common/SystemTypes.h"
+#include "tests/support/StoreServer.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::test {
 

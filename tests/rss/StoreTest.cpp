@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "Files.h"
-#include "NewsStore.h"
-#include "TempDir.h"
+#include "rss/Files.h"
+#include "rss/NewsStore.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::rss {
 namespace {

@@ -7,12 +7,12 @@
 #include <ctime>
 #include <string>
 
-#include "CodePage.h"
-#include "CurlFetch.h"
-#include "MD5.h"
-#include "ProxyFixture.h"
-#include "StoreServer.h"
-#include "TempDir.h"
+#include "book/MD5.h"
+#include "platform/CodePage.h"
+#include "tests/support/CurlFetch.h"
+#include "tests/support/ProxyFixture.h"
+#include "tests/support/StoreServer.h"
+#include "tests/support/TempDir.h"
 
 namespace quillbox::test {
 namespace {
@@ -85,7 +85,7 @@ TEST(StoreServerTest, BookFilesNeedTheSessionCookieOfAnAccountThatListsThem) {
 TEST(StoreServerTest, StaticFilesAnswerConditionalRequestsAndCompressWhenAsked) {
     StoreServer server;
     ASSERT_TRUE(server.running()) << server.error();
-    const std::string original = readFile(std::string(QUILLBOX_SHARED_DIR) + "/feeds/" + kFeed);
+    const std::string original = readFile(std::string(QUILLBOX_TEST_DATA_DIR) + "/feeds/" + kFeed);
 
     const Fetched first = fetch(server.url(kFeed));
     ASSERT_EQ(first.status, 200);

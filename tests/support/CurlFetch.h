@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "HeaderLines.h"
+#include "tests/support/HeaderLines.h"
 
 namespace quillbox::test {
 

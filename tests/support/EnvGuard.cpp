@@ -1,4 +1,4 @@
-#include "EnvGuard.h"
+#include "tests/support/EnvGuard.h"
 
 #include <cstdlib>
 #include <utility>

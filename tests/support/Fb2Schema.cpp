@@ -1,4 +1,4 @@
-#include "Fb2Schema.h"
+#include "tests/support/Fb2Schema.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -12,7 +12,7 @@ namespace quillbox::test {
 
 namespace {
 
-constexpr const char* kSchemaPath = QUILLBOX_SHARED_DIR "/fb2-schema/FictionBook.xsd";
+constexpr const char* kSchemaPath = QUILLBOX_TEST_DATA_DIR "/fb2-schema/FictionBook.xsd";
 constexpr const char* kXlinkNamespace = "http://www.w3.org/1999/xlink";
 
 void collect(void* context, xmlErrorPtr error) {

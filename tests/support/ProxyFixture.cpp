@@ -1,4 +1,4 @@
-#include "ProxyFixture.h"
+#include "tests/support/ProxyFixture.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "StoreServer.h"
-#include "TempDir.h"
+#include "tests/support/StoreServer.h"
+#include "tests/support/TempDir.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "StoreServer.h"
+#include "tests/support/StoreServer.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -62,7 +62,7 @@ StoreServer::StoreServer(std::vector<std::string> arguments) {
         command.insert(command.end(), {"--fixtures", fixturesFolder()});
     }
     if (!hasArgument(arguments, "--static")) {
-        command.insert(command.end(), {"--static", std::string(QUILLBOX_SHARED_DIR) + "/feeds"});
+        command.insert(command.end(), {"--static", std::string(QUILLBOX_TEST_DATA_DIR) + "/feeds"});
     }
     command.insert(command.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;

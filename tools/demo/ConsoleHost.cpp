@@ -1,10 +1,10 @@
-#include "ConsoleHost.h"
+#include "tools/demo/ConsoleHost.h"
 
 #include <filesystem>
 #include <iostream>
 #include <system_error>
 
-#include "CodePage.h"
+#include "platform/CodePage.h"
 
 namespace quillbox::demo {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "BrowserStandIn.h"
-#include "HostObjects.h"
+#include "common/HostObjects.h"
+#include "platform/BrowserStandIn.h"
 
 namespace quillbox::demo {
 

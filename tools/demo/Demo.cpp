@@ -17,17 +17,17 @@
 #include <string>
 #include <vector>
 
-#include "Book.h"
-#include "BookTypes.h"
-#include "CodePage.h"
-#include "ConsoleHost.h"
-#include "DriveTable.h"
-#include "Hostkit.h"
-#include "PathNormaliser.h"
-#include "ProgramFolder.h"
-#include "RSS.h"
-#include "RSSTypes.h"
-#include "SystemTypes.h"
+#include "common/BookTypes.h"
+#include "common/RSSTypes.h"
+#include "common/SystemTypes.h"
+#include "contracts/Book.h"
+#include "contracts/Hostkit.h"
+#include "contracts/RSS.h"
+#include "platform/CodePage.h"
+#include "platform/DriveTable.h"
+#include "platform/PathNormaliser.h"
+#include "platform/ProgramFolder.h"
+#include "tools/demo/ConsoleHost.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "Book.h"
+#include "contracts/Book.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "AccountKey.h"
+#include "tools/store-server/AccountKey.h"
 
 #include <ctime>
 
-#include "Fixtures.h"
-#include "MD5.h"
+#include "book/MD5.h"
+#include "tools/store-server/Fixtures.h"
 
 namespace storeserver {
 

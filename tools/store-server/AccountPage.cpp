@@ -1,8 +1,8 @@
-#include "AccountPage.h"
+#include "tools/store-server/AccountPage.h"
 
 #include <variant>
 
-#include "CodePage.h"
+#include "platform/CodePage.h"
 
 namespace storeserver {
 

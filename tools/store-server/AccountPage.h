@@ -21,7 +21,7 @@
 #include <cstddef>
 #include <string>
 
-#include "Fixtures.h"
+#include "tools/store-server/Fixtures.h"
 
 namespace storeserver {
 

@@ -1,4 +1,4 @@
-#include "Bodies.h"
+#include "tools/store-server/Bodies.h"
 
 #include <fcntl.h>
 #include <httplib.h>
@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "ServerControl.h"
+#include "tools/store-server/ServerControl.h"
 
 namespace storeserver {
 

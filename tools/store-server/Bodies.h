@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "Faults.h"
+#include "tools/store-server/Faults.h"
 
 namespace httplib {
 struct Response;

@@ -1,4 +1,4 @@
-#include "Faults.h"
+#include "tools/store-server/Faults.h"
 
 #include <charconv>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "Fixtures.h"
+#include "tools/store-server/Fixtures.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,8 +6,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "CodePage.h"
-#include "SafePath.h"
+#include "platform/CodePage.h"
+#include "tools/store-server/SafePath.h"
 
 namespace storeserver {
 

@@ -1,4 +1,4 @@
-#include "ServerControl.h"
+#include "tools/store-server/ServerControl.h"
 
 #include <arpa/inet.h>
 #include <dirent.h>

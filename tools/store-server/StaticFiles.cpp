@@ -1,4 +1,4 @@
-#include "StaticFiles.h"
+#include "tools/store-server/StaticFiles.h"
 
 #include <httplib.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <map>
 #include <sstream>
 
-#include "Bodies.h"
-#include "SafePath.h"
+#include "tools/store-server/Bodies.h"
+#include "tools/store-server/SafePath.h"
 
 namespace storeserver {
 

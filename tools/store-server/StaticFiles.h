@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "Faults.h"
+#include "tools/store-server/Faults.h"
 
 namespace httplib {
 struct Request;

@@ -1,4 +1,4 @@
-#include "StoreRoutes.h"
+#include "tools/store-server/StoreRoutes.h"
 
 #include <httplib.h>
 
@@ -6,10 +6,10 @@
 #include <chrono>
 #include <random>
 
-#include "AccountKey.h"
-#include "AccountPage.h"
-#include "Bodies.h"
-#include "ServerControl.h"
+#include "tools/store-server/AccountKey.h"
+#include "tools/store-server/AccountPage.h"
+#include "tools/store-server/Bodies.h"
+#include "tools/store-server/ServerControl.h"
 
 namespace storeserver {
 

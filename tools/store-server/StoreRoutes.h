@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "Faults.h"
-#include "Fixtures.h"
-#include "StaticFiles.h"
+#include "tools/store-server/Faults.h"
+#include "tools/store-server/Fixtures.h"
+#include "tools/store-server/StaticFiles.h"
 
 namespace httplib {
 class Server;

@@ -47,11 +47,11 @@
 #include <string>
 #include <thread>
 
-#include "Faults.h"
-#include "Fixtures.h"
-#include "ServerControl.h"
-#include "StaticFiles.h"
-#include "StoreRoutes.h"
+#include "tools/store-server/Faults.h"
+#include "tools/store-server/Fixtures.h"
+#include "tools/store-server/ServerControl.h"
+#include "tools/store-server/StaticFiles.h"
+#include "tools/store-server/StoreRoutes.h"
 
 namespace {
 
