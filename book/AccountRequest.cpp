@@ -7,6 +7,7 @@
 #include "book/MD5.h"
 #include "book/NetworkTexts.h"
 #include "book/StoreConfig.h"
+#include "platform/Clock.h"
 
 namespace quillbox::book {
 namespace {
@@ -54,7 +55,7 @@ std::string percentEncoded(std::string_view text) {
 }
 
 int localDayOfMonth() {
-    const std::time_t now = std::time(nullptr);
+    const auto now = static_cast<std::time_t>(platform::clockSeconds());
     std::tm local{};
     localtime_r(&now, &local);
     return local.tm_mday;

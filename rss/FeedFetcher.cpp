@@ -7,6 +7,7 @@
 
 #include "common/FixedText.h"
 #include "contracts/RSS.h"
+#include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Http.h"
 #include "rss/FeedParser.h"
@@ -92,8 +93,7 @@ std::string entryUrl(const TRSSItem& entry) {
 
 std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder,
                         const UpdateOptions& options) {
-    const std::int64_t now =
-        options.now != 0 ? options.now : static_cast<std::int64_t>(std::time(nullptr));
+    const std::int64_t now = options.now != 0 ? options.now : platform::clockSeconds();
     const std::string address = escapedUrl(fetchableUrl(entryUrl(entry)));
     const std::string identity = feedIdentity(entryUrl(entry));
     const std::string path = storePath(rssFolder, identity);

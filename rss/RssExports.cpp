@@ -7,6 +7,7 @@
 
 #include "common/FixedText.h"
 #include "contracts/RSS.h"
+#include "platform/Clock.h"
 #include "platform/PathNormaliser.h"
 #include "rss/BookBuilder.h"
 #include "rss/Delivery.h"
@@ -17,7 +18,7 @@
 namespace {
 
 std::int64_t currentTime() {
-    return static_cast<std::int64_t>(std::time(nullptr));
+    return quillbox::platform::clockSeconds();
 }
 
 template <typename Body>

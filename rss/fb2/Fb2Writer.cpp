@@ -8,6 +8,7 @@
 #include <random>
 #include <unordered_set>
 
+#include "platform/Clock.h"
 #include "rss/fb2/AtomicFile.h"
 #include "rss/fb2/Fb2Blocks.h"
 #include "rss/fb2/HtmlToFb2.h"
@@ -65,7 +66,7 @@ std::string documentId(const NewsBook& book) {
             hash = fnv1a(hash, item.key);
         }
     }
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const auto now = platform::clockNow().time_since_epoch();
     const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
     std::random_device random;
     const std::uint64_t high =
@@ -287,7 +288,7 @@ Status writeNewsBook(const NewsBook& book, const std::string& path, const Fb2Opt
     constexpr std::int64_t kLastSecondOf9999 = 253402300799;
     const std::int64_t created = book.created > 0 && book.created <= kLastSecondOf9999
                                      ? book.created
-                                     : static_cast<std::int64_t>(std::time(nullptr));
+                                     : platform::clockSeconds();
     fb2::PictureStore pictures(options.maxImageBytes);
     XmlOut out(file.fd());
     out.startElement("FictionBook");
