@@ -64,7 +64,7 @@ TEST_F(StorePageTest, DemoAccountPageGivesEveryShelfBookBalanceAndFivePayments) 
 }
 
 TEST_F(StorePageTest, GeneratedPageFillsAHundredShelvesAndCapsEachAtAThousandBooks) {
-    StoreServer server({"--fault", "account:generate=102x1001"});
+    StoreServer server({"--rule", "account:generate=102x1001"});
     ASSERT_TRUE(server.running()) << server.error();
     const auto page = fetch(readerPageUrl(server));
     ASSERT_EQ(page.status, 200);

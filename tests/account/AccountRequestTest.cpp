@@ -5,14 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <optional>
 #include <string>
 
 #include "book/AccountRequest.h"
 #include "book/DownloadFile.h"
-#include "book/MD5.h"
 #include "book/NetworkTexts.h"
 #include "book/StoreConfig.h"
+#include "platform/Clock.h"
 #include "tests/account/NetworkFixture.h"
 #include "tests/support/EnvGuard.h"
 
@@ -56,25 +57,45 @@ TEST(AccountRequestUrl, LoginIsPercentEncodedSoItCannotChangeTheRequest) {
               "http://h/bmanager/bookshelfuser_.php?login=a%26b&password=0123abcd");
 }
 
-TEST(AccountRequestUrl, KeyIsTheMd5OfTwoDigitDayLoginAndPasswordAsGiven) {
-    EnvGuard root("QUILLBOX_STORE_URL", std::string("http://127.0.0.1:9/"));
-    const TUserData user = test::userData("Reader", "Secret7");
-    const platform::HttpRequest day7 = accountRequest(user, "Reader", "Secret7", 7);
-    std::string expectedKey = DigestToHex(MD5String("07ReaderSecret7"));
-    for (char& c : expectedKey) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+// The clock set to a date, for the key of that day; the system clock again after the test.
+class AccountKeyOfTheDay : public ::testing::Test {
+  protected:
+    void TearDown() override { platform::useSystemClock(); }
+
+    // Noon local time of the date, so that the local day is that date in any time zone.
+    static void setDate(int year, int month, int day) {
+        std::tm local{};
+        local.tm_year = year - 1900;
+        local.tm_mon = month - 1;
+        local.tm_mday = day;
+        local.tm_hour = 12;
+        local.tm_isdst = -1;
+        platform::setVirtualClock(std::chrono::system_clock::from_time_t(std::mktime(&local)));
     }
-    EXPECT_EQ(day7.url, "http://127.0.0.1:9/bmanager/bookshelfuser_.php?login=Reader&password=" +
-                            expectedKey);
+};
 
-    const platform::HttpRequest day17 = accountRequest(user, "Reader", "Secret7", 17);
-    EXPECT_NE(day17.url.find(AccountKey(17, "Reader", "Secret7")), std::string::npos);
-    EXPECT_EQ(AccountKey(17, "Reader", "Secret7"), AccountKey(17, "Reader", "Secret7"));
-    EXPECT_NE(AccountKey(17, "Reader", "Secret7"), AccountKey(7, "Reader", "Secret7"));
-
-    const int today = localDayOfMonth();
-    EXPECT_GE(today, 1);
-    EXPECT_LE(today, 31);
+// Expected keys computed outside the code: printf 'DD' LOGIN PASSWORD | md5sum,
+// over the windows-1251 bytes.
+TEST_F(AccountKeyOfTheDay, UrlCarriesTheMd5OfTwoDigitLocalDayLoginAndPassword) {
+    struct Case {
+        int year, month, day;
+        std::string login, password, encodedLogin, key;
+    };
+    const Case cases[] = {
+        {2024, 3, 7, "Reader", "Secret7", "Reader", "93eb4f884a6f493fb4d98336897b0cce"},
+        {2023, 12, 31, test::ansi("Чтец"), test::ansi("Пароль1"), "%D7%F2%E5%F6",
+         "732d8c1d8cdd152d97aff099619223e9"},
+    };
+    EnvGuard root("QUILLBOX_STORE_URL", std::string("http://127.0.0.1:9/"));
+    for (const Case& c : cases) {
+        setDate(c.year, c.month, c.day);
+        ASSERT_EQ(localDayOfMonth(), c.day);
+        const TUserData user = test::userData(c.login, c.password);
+        EXPECT_EQ(accountRequest(user, c.login, c.password, localDayOfMonth()).url,
+                  "http://127.0.0.1:9/bmanager/bookshelfuser_.php?login=" + c.encodedLogin +
+                      "&password=" + c.key)
+            << c.day;
+    }
 }
 
 TEST(AccountRequestUrl, ProxySettingsAgentAndTimeOutsFollowTheUserData) {

@@ -157,7 +157,7 @@ TEST_F(AccountUpdateTest, SuccessFillsShelvesBooksMagazinesBalanceAndPayments) {
 TEST_F(AccountUpdateTest, RefusedLoginAt127BytesKeepsTheLibraryAnd128BytesIsAnEmptyPage) {
     fillOldLibrary();
     HostGuard host(nullptr);
-    fault("target=account&size=127");
+    rule("target=account&size=127");
     EXPECT_EQ(update(userData("reader", "Secret7"), true), kUpdateLoginRefused);
     expectOldLibrary();
     EXPECT_EQ(errorText(), texts::loginRefused());
@@ -165,7 +165,7 @@ TEST_F(AccountUpdateTest, RefusedLoginAt127BytesKeepsTheLibraryAnd128BytesIsAnEm
     EXPECT_EQ(g_boxes[0], texts::loginRefusedBox());
     EXPECT_EQ(fileSize(tmpFile()), 127) << "the refused page stays behind";
 
-    fault("target=account&size=128");
+    rule("target=account&size=128");
     EXPECT_EQ(update(userData("reader", "Secret7")), kUpdateDone);
     EXPECT_EQ(m_library.value.ShelfCount, 0) << "an account with no shelves";
     EXPECT_EQ(fieldText(m_money.Balance), "");
@@ -194,7 +194,7 @@ TEST_F(AccountUpdateTest, SilentStoreTimesOutWhileTheWindowStaysAlive) {
     fillOldLibrary();
     FakeApplication application;
     HostGuard host(&application);
-    fault("target=account&delay=8000");
+    rule("target=account&delay=8000");
     EXPECT_EQ(update(userData("reader", "Secret7")), kUpdateNotConnectedOrOverflow);
     expectOldLibrary();
     EXPECT_EQ(errorText(), texts::connectionFailed("127.0.0.1"));
@@ -205,7 +205,7 @@ TEST_F(AccountUpdateTest, SilentStoreTimesOutWhileTheWindowStaysAlive) {
 
 TEST_F(AccountUpdateTest, ErrorStatusOfTheStoreIsNoAccountPage) {
     fillOldLibrary();
-    fault("target=account&status=503");
+    rule("target=account&status=503");
     EXPECT_EQ(update(userData("reader", "Secret7")), kUpdateNotConnectedOrOverflow);
     expectOldLibrary();
 }
@@ -282,7 +282,7 @@ TEST_F(AccountUpdateTest, OverflowKeepsTheComputerAndReaderMarks) {
 }
 
 TEST_F(AccountUpdateTest, PageThatNeverLetsTheWindowEmptyStopsWith3) {
-    fault("target=account&size=3000");
+    rule("target=account&size=3000");
     EXPECT_EQ(update(userData("reader", "Secret7")), kUpdateNotConnectedOrOverflow);
     EXPECT_FALSE(fileExists(tmpFile()));
 }

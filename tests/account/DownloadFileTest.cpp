@@ -15,9 +15,11 @@
 #include "book/NetworkTexts.h"
 #include "common/FixedText.h"
 #include "contracts/Book.h"
+#include "platform/BrowserStandIn.h"
 #include "platform/PathNormaliser.h"
 #include "tests/account/NetworkFixture.h"
 #include "tests/support/EnvGuard.h"
+#include "tests/support/FakeHost.h"
 #include "tests/support/ProxyFixture.h"
 
 using namespace quillbox;
@@ -45,46 +47,6 @@ TBook bigBook() {
     return book;
 }
 
-// A browser that reports its visit complete at the next message processing
-// without loading anything, or never.
-class FakeBrowser : public TWebBrowser {
-  public:
-    explicit FakeBrowser(bool completes) : m_completes(completes) {}
-    void SetOnDocumentComplete(DocumentCompleteHandler handler, void* context) override {
-        m_handler = handler;
-        m_context = context;
-    }
-    void Navigate(const std::string& url) override {
-        navigated.push_back(url);
-        m_pending = true;
-    }
-    void pump() {
-        if (m_pending && m_completes) {
-            m_pending = false;
-            m_handler(m_context);
-        }
-    }
-    std::vector<std::string> navigated;
-
-  private:
-    bool m_completes;
-    bool m_pending = false;
-    DocumentCompleteHandler m_handler = nullptr;
-    void* m_context = nullptr;
-};
-
-class FakeBrowserApplication : public FakeApplication {
-  public:
-    explicit FakeBrowserApplication(FakeBrowser& fake) : m_fakeBrowser(fake) {}
-    void ProcessMessages() override {
-        FakeApplication::ProcessMessages();
-        m_fakeBrowser.pump();
-    }
-
-  private:
-    FakeBrowser& m_fakeBrowser;
-};
-
 std::vector<std::string> filesIn(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code error;
@@ -100,7 +62,7 @@ class DownloadFileTest : public NetworkTest {
   protected:
     DownloadFileTest() {
         platform::sharedCookieJar().clear();
-        m_application.browser = &m_browser;
+        m_application.onProcess = [this] { m_browser.pump(); };
     }
 
     std::uint8_t download(const TBook& book, const TUserData& user) {
@@ -115,7 +77,8 @@ class DownloadFileTest : public NetworkTest {
 
     std::string m_folder = m_home.file("Books/");
     platform::BrowserStandIn m_browser;
-    FakeApplication m_application;
+    // The download names the program file as its agent.
+    FakeApplication m_application{"/opt/quillbox/quillbox-reader"};
     FakeProgressBar m_bar;
     FakeLabel m_label;
 };
@@ -127,18 +90,19 @@ TEST_F(DownloadFileTest, BookArrivesWithProgressEndingAt100Percent) {
     EXPECT_EQ(fileSize(bigBookPath()), 3000000);
     EXPECT_EQ(filesIn(m_folder).size(), 1u) << "no temporary file is left";
 
-    ASSERT_GE(m_label.captions.size(), 3u);
-    EXPECT_EQ(m_label.captions.front(), "0%");
-    EXPECT_EQ(m_label.captions.back(), "100%");
+    const std::vector<std::string> shown = m_label.changes();
+    ASSERT_GE(shown.size(), 3u);
+    EXPECT_EQ(shown.front(), "0%");
+    EXPECT_EQ(shown.back(), "100%");
     int previous = -1;
-    for (const std::string& caption : m_label.captions) {
+    for (const std::string& caption : shown) {
         const int percent = std::stoi(caption);
         EXPECT_GE(percent, previous);
         EXPECT_EQ(caption, std::to_string(percent) + "%");
         previous = percent;
     }
     // One caption per 1024-byte block, after the first "0%".
-    EXPECT_EQ(m_label.calls, 1 + (3000000 + 1023) / 1024);
+    EXPECT_EQ(m_label.captions.size(), 1u + (3000000 + 1023) / 1024);
     EXPECT_EQ(m_bar.positions.front(), 0);
     EXPECT_EQ(m_bar.positions.back(), 100);
     EXPECT_GE(m_application.calls, (3000000 + 1023) / 1024) << "messages after every block";
@@ -150,7 +114,7 @@ TEST_F(DownloadFileTest, BookArrivesWithProgressEndingAt100Percent) {
 TEST_F(DownloadFileTest, ShortDownloadLeavesNothingUnderTheBooksName) {
     std::filesystem::create_directories(platform::toNativePath(m_folder + ansi("Классика")));
     writeFile(bigBookPath(), "an earlier complete copy");
-    fault("target=book&short=100000");
+    rule("target=book&short=100000");
     EXPECT_EQ(download(bigBook(), userData("reader", "Secret7")), kDownloadFailed);
     EXPECT_EQ(readFile(bigBookPath()), "an earlier complete copy");
     EXPECT_EQ(filesIn(m_folder).size(), 1u);
@@ -161,8 +125,9 @@ TEST_F(DownloadFileTest, ShortDownloadLeavesNothingUnderTheBooksName) {
 }
 
 TEST_F(DownloadFileTest, WithoutTheBrowsersVisitTheStoreRefusesTheFile) {
-    FakeBrowser browser(true);
-    FakeBrowserApplication application(browser);
+    FakeBrowser browser(FakeBrowser::Visit::Completes);
+    FakeApplication application;
+    application.onProcess = [&browser] { browser.pump(); };
     EXPECT_EQ(DownloadFile(bigBook(), m_folder, userData("reader", "Secret7"), &application,
                            &browser, &m_bar, &m_label, false),
               kDownloadFailed);
@@ -174,8 +139,9 @@ TEST_F(DownloadFileTest, WithoutTheBrowsersVisitTheStoreRefusesTheFile) {
 }
 
 TEST_F(DownloadFileTest, BrowserThatNeverCompletesEndsTheWaitWith4) {
-    FakeBrowser browser(false);
-    FakeBrowserApplication application(browser);
+    FakeBrowser browser(FakeBrowser::Visit::NeverCompletes);
+    FakeApplication application;
+    application.onProcess = [&browser] { browser.pump(); };
     EXPECT_EQ(DownloadFile(bigBook(), m_folder, userData("reader", "Secret7"), &application,
                            &browser, &m_bar, &m_label, false, 300ms),
               kDownloadFailed);
@@ -216,7 +182,7 @@ TEST_F(DownloadFileTest, FailedAccountRequestGivesTheDownloadConnectionText) {
 }
 
 TEST_F(DownloadFileTest, SilentBookServerKeepsTheWindowAlive) {
-    fault("target=book&delay=1500");
+    rule("target=book&delay=1500");
     ASSERT_EQ(download(bigBook(), userData("reader", "Secret7")), kDownloadDone) << errorText();
     EXPECT_LT(m_application.longestGap, 250ms);
 }
@@ -270,11 +236,11 @@ TEST_F(DownloadFileTest, LibraryDownloadSeesTheCookieOfTheProgramsBrowser) {
     {
         // A browser made after the library joined the process, as in the program.
         platform::BrowserStandIn browser;
-        m_application.browser = &browser;
+        m_application.onProcess = [&browser] { browser.pump(); };
         EXPECT_EQ(exported(&book, m_folder.c_str(), &user, &m_application, &browser, &m_bar,
                            &m_label, false),
                   kDownloadDone);
-        m_application.browser = &m_browser;
+        m_application.onProcess = [this] { m_browser.pump(); };
     }
     EXPECT_EQ(fileSize(bigBookPath()), 3000000);
     dlclose(library);

@@ -1,13 +1,11 @@
 #pragma once
 // Shared pieces of the account update and download tests: a data folder and a
 // store stand-in per test, the store's root pointed at it, the proxy variables
-// of the environment cleared (no request may leave the machine), and fakes of
-// the window's objects that record what the library did with them.
+// of the environment cleared (no request may leave the machine). The fakes of
+// the window's objects come from tests/support/FakeHost.h.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,12 +13,11 @@
 
 #include "book/BookLibrary.h"
 #include "common/BookTypes.h"
-#include "common/HostObjects.h"
 #include "common/SystemTypes.h"
-#include "platform/BrowserStandIn.h"
 #include "platform/CodePage.h"
 #include "platform/Http.h"
 #include "tests/support/EnvGuard.h"
+#include "tests/support/FakeHost.h"
 #include "tests/support/StoreServer.h"
 #include "tests/support/TempDir.h"
 
@@ -46,49 +43,6 @@ inline void useProxy(TUserData& user, const std::string& host, int port, const s
     user.ProxyLogin.assign(login);
     user.ProxyPassword.assign(password);
 }
-
-// Counts message processing and the longest pause between two calls; pumps
-// the browser stand-in as the program's event loop does.
-class FakeApplication : public TApplication {
-  public:
-    void ProcessMessages() override {
-        const auto now = std::chrono::steady_clock::now();
-        if (calls > 0) {
-            longestGap = std::max(longestGap, now - m_last);
-        }
-        m_last = now;
-        ++calls;
-        if (browser != nullptr) {
-            browser->pump();
-        }
-    }
-    std::string ExeName() const override { return "/opt/quillbox/quillbox-reader"; }
-
-    int calls = 0;
-    std::chrono::steady_clock::duration longestGap{};
-    platform::BrowserStandIn* browser = nullptr;
-
-  private:
-    std::chrono::steady_clock::time_point m_last;
-};
-
-class FakeProgressBar : public TProgressBar {
-  public:
-    void SetPosition(int position) override { positions.push_back(position); }
-    std::vector<int> positions;
-};
-
-class FakeLabel : public TLabel {
-  public:
-    void SetCaption(const char* caption) override {
-        if (captions.empty() || captions.back() != caption) {
-            captions.emplace_back(caption);
-        }
-        ++calls;
-    }
-    std::vector<std::string> captions;  // consecutive repeats folded
-    int calls = 0;
-};
 
 // A library that frees its blocks at the end of the test.
 struct OwnedLibrary {
@@ -117,10 +71,10 @@ class NetworkTest : public ::testing::Test {
         m_storeUrl.emplace("QUILLBOX_STORE_URL", m_server.baseUrl());
     }
 
-    // Sets a fault switch of the store (see tools/store-server/Faults.h).
-    void fault(const std::string& query) {
+    // Sets an answer rule of the store (see tools/store-server/Rules.h).
+    void rule(const std::string& query) {
         platform::HttpRequest request;
-        request.url = m_server.url("_control/fault?" + query);
+        request.url = m_server.url("_control/rule?" + query);
         Result<platform::HttpResponse> answer = platform::httpGet(request, platform::Pump());
         ASSERT_TRUE(answer && answer.value().status == 200) << query;
     }

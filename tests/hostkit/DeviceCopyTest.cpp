@@ -2,7 +2,6 @@
 #include <sys/resource.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,39 +9,17 @@
 #include "hostkit/DeviceFiles.h"
 #include "tests/hostkit/HostkitFixture.h"
 #include "tests/support/EnvGuard.h"
+#include "tests/support/FakeHost.h"
 
 using namespace quillbox;
+using quillbox::test::FakeApplication;
+using quillbox::test::FakeLabel;
+using quillbox::test::FakeProgressBar;
 using quillbox::test::fileExists;
 using quillbox::test::readFile;
 using quillbox::test::writeFile;
 
 namespace {
-
-class FakeApplication : public TApplication {
-  public:
-    void ProcessMessages() override {
-        ++calls;
-        if (onProcess) {
-            onProcess();
-        }
-    }
-    std::string ExeName() const override { return "/opt/quillbox/quillbox"; }
-
-    int calls = 0;
-    std::function<void()> onProcess;
-};
-
-class FakeBar : public TProgressBar {
-  public:
-    void SetPosition(int position) override { positions.push_back(position); }
-    std::vector<int> positions;
-};
-
-class FakeLabel : public TLabel {
-  public:
-    void SetCaption(const char* caption) override { captions.emplace_back(caption); }
-    std::vector<std::string> captions;
-};
 
 std::string patternBytes(std::size_t size) {
     std::string bytes(size, '\0');
@@ -130,7 +107,7 @@ TEST_F(DeviceCopyTest, CopyShowsRisingPercentagesEndingAtOneHundred) {
     const std::string from = source("news.fb2", 9 * 1024 * 1024 + 123);
     ASSERT_TRUE(CreateDirEx("E:\\News\\"));
     FakeApplication application;
-    FakeBar bar;
+    FakeProgressBar bar;
     FakeLabel label;
     ASSERT_TRUE(CopyFileToDevice(from.c_str(), "E:\\News\\news.fb2", &application, &bar, &label));
 

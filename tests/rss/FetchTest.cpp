@@ -14,6 +14,7 @@
 #include "rss/NewsStore.h"
 #include "tests/rss/RssTestSupport.h"
 #include "tests/rss/ServedFeeds.h"
+#include "tests/support/FakeHost.h"
 #include "tests/support/Fb2Schema.h"
 #include "tests/support/ProxyFixture.h"
 
@@ -219,7 +220,7 @@ TEST(Transport, UnreachableHostsAndSilentServersGiveThree) {
         makeEntry("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/f.xml");
     EXPECT_EQ(nobody.fetch(closed), kRssHostUnreachable);
 
-    ServedFeeds slow({}, {"--fault", "static:delay=4000"});
+    ServedFeeds slow({}, {"--rule", "static:delay=4000"});
     ASSERT_TRUE(slow.running()) << slow.error();
     slow.put("feed.xml", rss20("Slow", {}));
     rss::UpdateOptions options;

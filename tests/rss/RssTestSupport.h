@@ -1,13 +1,12 @@
 #pragma once
-// Shared pieces of the RSS tests: list and entry holders, a fake application,
-// feed documents built on the fly, and text in the system ANSI code page.
+// Shared pieces of the RSS tests: list and entry holders, feed documents
+// built on the fly, and text in the system ANSI code page.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "common/HostObjects.h"
 #include "common/RSSTypes.h"
 #include "common/SystemTypes.h"
 
@@ -32,13 +31,6 @@ TRSSItem makeEntry(const std::string& url, const std::string& title = {});
 
 // UTF-8 text in windows-1251, as the records hold it.
 std::string ansi(const std::string& utf8);
-
-class FakeApplication : public TApplication {
-  public:
-    void ProcessMessages() override { ++calls; }
-    std::string ExeName() const override { return "/nonexistent/quillbox"; }
-    int calls = 0;
-};
 
 struct FeedItemSpec {
     std::string guid;  // empty: none

@@ -83,8 +83,8 @@ BodySource patternBody(std::uint64_t size) {
 }
 
 void sendBody(httplib::Response& response, BodySource body, const std::string& contentType,
-              const Faults& faults) {
-    if (body.size == 0 && faults.shortBytes < 0) {
+              const AnswerRules& rules) {
+    if (body.size == 0 && rules.shortBytes < 0) {
         response.set_content(std::string(), contentType);
         return;
     }
@@ -97,11 +97,11 @@ void sendBody(httplib::Response& response, BodySource body, const std::string& c
     };
     auto state = std::make_shared<State>();
     state->body = std::move(body);
-    state->limit = faults.shortBytes >= 0
+    state->limit = rules.shortBytes >= 0
                        ? std::min<std::uint64_t>(state->body.size,
-                                                 static_cast<std::uint64_t>(faults.shortBytes))
+                                                 static_cast<std::uint64_t>(rules.shortBytes))
                        : state->body.size;
-    state->bytesPerSecond = faults.bytesPerSecond;
+    state->bytesPerSecond = rules.bytesPerSecond;
     state->buffer.resize(kBlock);
     const std::uint64_t size = state->body.size;
     response.set_content_provider(

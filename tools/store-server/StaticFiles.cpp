@@ -143,7 +143,7 @@ std::string gzipBytes(std::string_view bytes) {
 }
 
 bool StaticFiles::serve(const httplib::Request& request, httplib::Response& response,
-                        const Faults& faults) const {
+                        const AnswerRules& rules) const {
     if (!enabled() || request.path.empty() || request.path.front() != '/' ||
         !safeRelativePath(std::string_view(request.path).substr(1))) {
         return false;
@@ -197,7 +197,7 @@ bool StaticFiles::serve(const httplib::Request& request, httplib::Response& resp
         response.set_header("Content-Encoding", "gzip");
     }
     response.status = 200;
-    sendBody(response, stringBody(std::move(bytes)), type, faults);
+    sendBody(response, stringBody(std::move(bytes)), type, rules);
     return true;
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/store-server/Faults.h"
+#include "tools/store-server/Rules.h"
 
 namespace httplib {
 struct Request;
@@ -25,7 +25,7 @@ class StaticFiles {
     // Answers a GET of request.path from the folder. Returns false (nothing
     // set) when there is no such regular file or the path leaves the folder.
     bool serve(const httplib::Request& request, httplib::Response& response,
-               const Faults& faults) const;
+               const AnswerRules& rules) const;
 
   private:
     std::string m_folder;

@@ -124,18 +124,18 @@ void StoreRoutes::install(httplib::Server& server) {
 void StoreRoutes::control(const httplib::Request& request, httplib::Response& response) {
     const std::string command = request.matches[1];
     if (command == "reset") {
-        m_faults.reset();
+        m_rules.reset();
         m_log.clear();
         response.set_content("ok\n", "text/plain");
     } else if (command == "requests") {
         response.set_content(m_log.text(), "text/plain");
-    } else if (command == "fault") {
+    } else if (command == "rule") {
         const std::string target = request.get_param_value("target");
         for (const auto& [name, value] : request.params) {
             if (name == "target") {
                 continue;
             }
-            const std::string error = m_faults.set(target, name, value);
+            const std::string error = m_rules.set(target, name, value);
             if (!error.empty()) {
                 response.status = 400;
                 response.set_content(error + "\n", "text/plain");
@@ -149,33 +149,33 @@ void StoreRoutes::control(const httplib::Request& request, httplib::Response& re
     }
 }
 
-bool StoreRoutes::applyCommonFaults(const httplib::Request& request, httplib::Response& response,
-                                    const Faults& faults) {
+bool StoreRoutes::applyCommonRules(const httplib::Request& request, httplib::Response& response,
+                                   const AnswerRules& rules) {
     m_log.add(request);
-    if (faults.delayMs > 0 && !waitFor(std::chrono::milliseconds(faults.delayMs))) {
+    if (rules.delayMs > 0 && !waitFor(std::chrono::milliseconds(rules.delayMs))) {
         dropConnection(request);
         return false;
     }
-    if (faults.drop) {
+    if (rules.drop) {
         dropConnection(request);
         return false;
     }
-    if (faults.status != 0) {
-        response.status = faults.status;
-        response.set_content("status " + std::to_string(faults.status) + "\n", "text/plain");
+    if (rules.status != 0) {
+        response.status = rules.status;
+        response.set_content("status " + std::to_string(rules.status) + "\n", "text/plain");
         return false;
     }
     return true;
 }
 
 void StoreRoutes::accountPageRequest(const httplib::Request& request, httplib::Response& response) {
-    const Faults faults = m_faults.get(FaultTarget::Account);
-    if (!applyCommonFaults(request, response, faults)) {
+    const AnswerRules rules = m_rules.get(RuleTarget::Account);
+    if (!applyCommonRules(request, response, rules)) {
         return;
     }
-    if (faults.exactSize >= 0) {
-        sendBody(response, stringBody(fillerPage(static_cast<std::size_t>(faults.exactSize))),
-                 kPageType, faults);
+    if (rules.exactSize >= 0) {
+        sendBody(response, stringBody(fillerPage(static_cast<std::size_t>(rules.exactSize))),
+                 kPageType, rules);
         return;
     }
     const std::string login = request.get_param_value("login");
@@ -187,11 +187,11 @@ void StoreRoutes::accountPageRequest(const httplib::Request& request, httplib::R
     }
     response.set_header("Set-Cookie", std::string(kCookieName) + "=" +
                                           m_sessions.open(account->login) + "; Path=/; HttpOnly");
-    if (faults.generatedShelves > 0) {
-        auto page = std::make_shared<GeneratedPage>(faults.generatedShelves, faults.generatedBooks);
+    if (rules.generatedShelves > 0) {
+        auto page = std::make_shared<GeneratedPage>(rules.generatedShelves, rules.generatedBooks);
         sendChunked(
             response, [page]() -> std::optional<std::string> { return page->next(); }, kPageType);
-    } else if (faults.endless) {
+    } else if (rules.endless) {
         auto line = std::make_shared<std::size_t>(0);
         sendChunked(
             response,
@@ -203,7 +203,7 @@ void StoreRoutes::accountPageRequest(const httplib::Request& request, httplib::R
             },
             kPageType);
     } else {
-        sendBody(response, stringBody(accountPage(*account)), kPageType, faults);
+        sendBody(response, stringBody(accountPage(*account)), kPageType, rules);
     }
 }
 
@@ -223,8 +223,8 @@ bool StoreRoutes::bookFile(const httplib::Request& request, httplib::Response& r
     if (listed == nullptr && !generated) {
         return false;
     }
-    const Faults faults = m_faults.get(FaultTarget::Book);
-    if (!applyCommonFaults(request, response, faults)) {
+    const AnswerRules rules = m_rules.get(RuleTarget::Book);
+    if (!applyCommonRules(request, response, rules)) {
         return true;
     }
     const auto login = m_sessions.loginFor(request.get_header_value("Cookie"));
@@ -249,13 +249,13 @@ bool StoreRoutes::bookFile(const httplib::Request& request, httplib::Response& r
         return true;
     }
     response.status = 200;
-    sendBody(response, std::move(*body), "application/octet-stream", faults);
+    sendBody(response, std::move(*body), "application/octet-stream", rules);
     return true;
 }
 
 void StoreRoutes::otherFile(const httplib::Request& request, httplib::Response& response) {
-    const Faults faults = m_faults.get(FaultTarget::Static);
-    if (!applyCommonFaults(request, response, faults)) {
+    const AnswerRules rules = m_rules.get(RuleTarget::Static);
+    if (!applyCommonRules(request, response, rules)) {
         return;
     }
     const std::string& path = request.path;
@@ -280,9 +280,9 @@ void StoreRoutes::otherFile(const httplib::Request& request, httplib::Response& 
         return;
     } else if (path.rfind("/_size/", 0) == 0 && parseCount(path.substr(7), number)) {
         response.status = 200;
-        sendBody(response, patternBody(number), "text/plain", faults);
+        sendBody(response, patternBody(number), "text/plain", rules);
         return;
-    } else if (m_static.serve(request, response, faults)) {
+    } else if (m_static.serve(request, response, rules)) {
         return;
     }
     response.status = 404;

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "tools/store-server/Faults.h"
 #include "tools/store-server/Fixtures.h"
+#include "tools/store-server/Rules.h"
 #include "tools/store-server/StaticFiles.h"
 
 namespace httplib {
@@ -46,8 +46,8 @@ class RequestLog {
 
 class StoreRoutes {
   public:
-    StoreRoutes(Fixtures fixtures, StaticFiles staticFiles, FaultTable& faults)
-        : m_fixtures(std::move(fixtures)), m_static(std::move(staticFiles)), m_faults(faults) {}
+    StoreRoutes(Fixtures fixtures, StaticFiles staticFiles, RuleTable& rules)
+        : m_fixtures(std::move(fixtures)), m_static(std::move(staticFiles)), m_rules(rules) {}
 
     void install(httplib::Server& server);
 
@@ -58,12 +58,12 @@ class StoreRoutes {
     bool bookFile(const httplib::Request& request, httplib::Response& response);
     void otherFile(const httplib::Request& request, httplib::Response& response);
     // Applies delay, drop and status; returns false when the answer is done.
-    bool applyCommonFaults(const httplib::Request& request, httplib::Response& response,
-                           const Faults& faults);
+    bool applyCommonRules(const httplib::Request& request, httplib::Response& response,
+                          const AnswerRules& rules);
 
     Fixtures m_fixtures;
     StaticFiles m_static;
-    FaultTable& m_faults;
+    RuleTable& m_rules;
     Sessions m_sessions;
     RequestLog m_log;
 };

@@ -2,12 +2,12 @@
 // by tests, benchmarks and the demo. It listens on 127.0.0.1 only.
 //
 // Command line:
-//   store-server [--port N] [--fixtures DIR] [--static DIR] [--fault SPEC]...
+//   store-server [--port N] [--fixtures DIR] [--static DIR] [--rule RULE]...
 //                [--verbose]
 //     --port N        port to listen on; 0 (the default) picks a free one
 //     --fixtures DIR  accounts and book files (format in Fixtures.h)
 //     --static DIR    folder of static files (feeds)
-//     --fault SPEC    TARGET:NAME[=VALUE],... (list in Faults.h), repeatable
+//     --rule RULE     TARGET:NAME[=VALUE],... (list in Rules.h), repeatable
 //     --verbose       one line per request on stderr
 // The first line on stdout is "listening 127.0.0.1:PORT". SIGTERM and SIGINT
 // stop the server; it exits within a few seconds whatever its clients do.
@@ -30,8 +30,8 @@
 //                       304 on If-None-Match / If-Modified-Since, gzip when
 //                       accepted; ?charset=NAME adds "; charset=NAME" to the
 //                       Content-Type, ?type=MIME replaces it
-//   /_control/fault?target=T&NAME=VALUE...   sets faults at run time
-//   /_control/reset                          clears faults and the request log
+//   /_control/rule?target=T&NAME=VALUE...    sets rules at run time
+//   /_control/reset                          clears rules and the request log
 //   /_control/requests                       heads of the requests received
 //                                            (request line and headers; the
 //                                            control requests are not listed)
@@ -47,8 +47,8 @@
 #include <string>
 #include <thread>
 
-#include "tools/store-server/Faults.h"
 #include "tools/store-server/Fixtures.h"
+#include "tools/store-server/Rules.h"
 #include "tools/store-server/ServerControl.h"
 #include "tools/store-server/StaticFiles.h"
 #include "tools/store-server/StoreRoutes.h"
@@ -66,7 +66,7 @@ int usage(const char* message) {
     std::fprintf(stderr,
                  "store-server: %s\n"
                  "usage: store-server [--port N] [--fixtures DIR] [--static DIR] "
-                 "[--fault TARGET:NAME[=VALUE],...]... [--verbose]\n",
+                 "[--rule TARGET:NAME[=VALUE],...]... [--verbose]\n",
                  message);
     return 2;
 }
@@ -75,7 +75,7 @@ int usage(const char* message) {
 
 int main(int argc, char** argv) {
     Options options;
-    storeserver::FaultTable faults;
+    storeserver::RuleTable rules;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -85,8 +85,8 @@ int main(int argc, char** argv) {
             options.fixtures = argv[++i];
         } else if (argument == "--static" && hasValue) {
             options.staticFolder = argv[++i];
-        } else if (argument == "--fault" && hasValue) {
-            const std::string error = faults.setFromOption(argv[++i]);
+        } else if (argument == "--rule" && hasValue) {
+            const std::string error = rules.setFromOption(argv[++i]);
             if (!error.empty()) {
                 return usage(error.c_str());
             }
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     server.set_keep_alive_timeout(1);
     server.set_read_timeout(2);
     storeserver::StoreRoutes routes(std::move(fixtures),
-                                    storeserver::StaticFiles(options.staticFolder), faults);
+                                    storeserver::StaticFiles(options.staticFolder), rules);
     routes.install(server);
     if (options.verbose) {
         server.set_logger([](const httplib::Request& request, const httplib::Response& response) {

@@ -1,9 +1,10 @@
 #pragma once
-// Fault switches of the store stand-in. Each applies to one kind of answer:
-// the account page, book files, or everything else (static files and the
-// /_redirect, /_status and /_size answers). Written on the command line as
-//   --fault TARGET:NAME[=VALUE][,NAME[=VALUE]...]     TARGET: account|book|static|all
-// or at run time as GET /_control/fault?target=TARGET&NAME=VALUE&...
+// Answer rules of the store stand-in: switches that delay, cut, drop, slow or
+// replace its answers. Each applies to one kind of answer: the account page,
+// book files, or everything else (static files and the /_redirect, /_status
+// and /_size answers). Written on the command line as
+//   --rule TARGET:NAME[=VALUE][,NAME[=VALUE]...]     TARGET: account|book|static|all
+// or at run time as GET /_control/rule?target=TARGET&NAME=VALUE&...
 //   delay=MS          wait before answering (ends early when the server stops)
 //   drop              close the connection without any answer
 //   short=BYTES       announce the full Content-Length, send BYTES, then close
@@ -13,8 +14,8 @@
 //                     entries, whatever the login
 //   generate=NxM      account: a page of N shelves of M books each (streamed)
 //   endless           account: a page that never ends (a line every 100 ms)
-// delay=0, rate=0, status=0, drop=0, endless=0 and generate=0x0 switch a fault
-// off; GET /_control/reset switches every fault off.
+// delay=0, rate=0, status=0, drop=0, endless=0 and generate=0x0 switch a rule
+// off; GET /_control/reset switches every rule off.
 
 #include <cstdint>
 #include <mutex>
@@ -23,9 +24,9 @@
 
 namespace storeserver {
 
-enum class FaultTarget { Account, Book, Static };
+enum class RuleTarget { Account, Book, Static };
 
-struct Faults {
+struct AnswerRules {
     int delayMs = 0;
     bool drop = false;
     std::int64_t shortBytes = -1;  // -1: the whole body
@@ -37,9 +38,9 @@ struct Faults {
     bool endless = false;
 };
 
-class FaultTable {
+class RuleTable {
   public:
-    Faults get(FaultTarget target) const;
+    AnswerRules get(RuleTarget target) const;
     // Applies one switch (NAME, VALUE) to the target ("all" for every target).
     // Returns an error text, empty on success.
     std::string set(std::string_view target, std::string_view name, std::string_view value);
@@ -49,7 +50,7 @@ class FaultTable {
 
   private:
     mutable std::mutex m_mutex;
-    Faults m_faults[3];
+    AnswerRules m_rules[3];
 };
 
 }  // namespace storeserver

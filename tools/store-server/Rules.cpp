@@ -1,4 +1,4 @@
-#include "tools/store-server/Faults.h"
+#include "tools/store-server/Rules.h"
 
 #include <charconv>
 #include <vector>
@@ -19,23 +19,23 @@ bool parseFlag(std::string_view value) {
     return value.empty() || value != "0";
 }
 
-std::string applySwitch(Faults& faults, std::string_view name, std::string_view value) {
+std::string applySwitch(AnswerRules& rules, std::string_view name, std::string_view value) {
     std::int64_t number = 0;
     const auto needNumber = [&]() { return parseNumber(value, number); };
     if (name == "drop") {
-        faults.drop = parseFlag(value);
+        rules.drop = parseFlag(value);
     } else if (name == "endless") {
-        faults.endless = parseFlag(value);
+        rules.endless = parseFlag(value);
     } else if (name == "delay" && needNumber()) {
-        faults.delayMs = static_cast<int>(number);
+        rules.delayMs = static_cast<int>(number);
     } else if (name == "short" && needNumber()) {
-        faults.shortBytes = number;
+        rules.shortBytes = number;
     } else if (name == "rate" && needNumber()) {
-        faults.bytesPerSecond = number;
+        rules.bytesPerSecond = number;
     } else if (name == "status" && needNumber()) {
-        faults.status = static_cast<int>(number);
+        rules.status = static_cast<int>(number);
     } else if (name == "size" && needNumber()) {
-        faults.exactSize = number;
+        rules.exactSize = number;
     } else if (name == "generate") {
         const std::size_t x = value.find('x');
         std::int64_t shelves = 0;
@@ -44,23 +44,22 @@ std::string applySwitch(Faults& faults, std::string_view name, std::string_view 
             !parseNumber(value.substr(x + 1), books) || shelves > 1000000 || books > 1000000) {
             return "generate needs NxM";
         }
-        faults.generatedShelves = static_cast<int>(shelves);
-        faults.generatedBooks = static_cast<int>(books);
+        rules.generatedShelves = static_cast<int>(shelves);
+        rules.generatedBooks = static_cast<int>(books);
     } else {
-        return "unknown fault or bad value: " + std::string(name) + "=" + std::string(value);
+        return "unknown rule or bad value: " + std::string(name) + "=" + std::string(value);
     }
     return {};
 }
 
 }  // namespace
 
-Faults FaultTable::get(FaultTarget target) const {
+AnswerRules RuleTable::get(RuleTarget target) const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_faults[static_cast<int>(target)];
+    return m_rules[static_cast<int>(target)];
 }
 
-std::string FaultTable::set(std::string_view target, std::string_view name,
-                            std::string_view value) {
+std::string RuleTable::set(std::string_view target, std::string_view name, std::string_view value) {
     std::vector<int> targets;
     if (target == "account") {
         targets = {0};
@@ -71,11 +70,11 @@ std::string FaultTable::set(std::string_view target, std::string_view name,
     } else if (target == "all") {
         targets = {0, 1, 2};
     } else {
-        return "unknown fault target: " + std::string(target);
+        return "unknown rule target: " + std::string(target);
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     for (int index : targets) {
-        std::string error = applySwitch(m_faults[index], name, value);
+        std::string error = applySwitch(m_rules[index], name, value);
         if (!error.empty()) {
             return error;
         }
@@ -83,10 +82,10 @@ std::string FaultTable::set(std::string_view target, std::string_view name,
     return {};
 }
 
-std::string FaultTable::setFromOption(std::string_view option) {
+std::string RuleTable::setFromOption(std::string_view option) {
     const std::size_t colon = option.find(':');
     if (colon == std::string_view::npos) {
-        return "a fault is written TARGET:NAME[=VALUE],...";
+        return "a rule is written TARGET:NAME[=VALUE],...";
     }
     const std::string_view target = option.substr(0, colon);
     std::string_view rest = option.substr(colon + 1);
@@ -106,10 +105,10 @@ std::string FaultTable::setFromOption(std::string_view option) {
     return {};
 }
 
-void FaultTable::reset() {
+void RuleTable::reset() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (Faults& faults : m_faults) {
-        faults = Faults();
+    for (AnswerRules& rules : m_rules) {
+        rules = AnswerRules();
     }
 }
 
