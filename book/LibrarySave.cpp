@@ -1,10 +1,10 @@
 #include <array>
-#include <memory>
 #include <string>
 
 #include "book/ForceFolder.h"
 #include "book/LibraryFiles.h"
 #include "book/RecordFile.h"
+#include "platform/DurableFile.h"
 #include "platform/PathNormaliser.h"
 
 namespace quillbox::book {
@@ -31,13 +31,9 @@ bool SaveBookLibraryToFile(const TBookLibrary& library, const TMoney& money,
     }
     targets[6] = platform::toNativePath(base + "Money.dat");
 
-    std::array<std::unique_ptr<ReplacementFile>, 7> files;
+    std::array<platform::DurableFile, 7> files;
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        if (!canReplace(targets[i])) {
-            return false;
-        }
-        files[i] = std::make_unique<ReplacementFile>(targets[i]);
-        if (!files[i]->create()) {
+        if (!canReplace(targets[i]) || !files[i].create(targets[i])) {
             return false;
         }
     }
@@ -51,7 +47,7 @@ bool SaveBookLibraryToFile(const TBookLibrary& library, const TMoney& money,
         }
         for (int list = 0; list < 3; ++list) {
             if ((shelf->Flags & kListFlags[list]) != 0 &&
-                !files[list]->write(shelf, kBookShelfRecordSize)) {
+                !files[list].write(shelf, kBookShelfRecordSize)) {
                 return false;
             }
         }
@@ -64,7 +60,7 @@ bool SaveBookLibraryToFile(const TBookLibrary& library, const TMoney& money,
             }
             for (int list = 0; list < 3; ++list) {
                 if ((book->Flags & kListFlags[list]) != 0 &&
-                    !files[3 + list]->write(book, sizeof(TBook))) {
+                    !files[3 + list].write(book, sizeof(TBook))) {
                     return false;
                 }
             }
@@ -72,22 +68,23 @@ bool SaveBookLibraryToFile(const TBookLibrary& library, const TMoney& money,
     }
 
     // The money record is record 0 of Money.dat; whatever follows it stays.
-    ReplacementFile& moneyFile = *files[6];
-    if (!moneyFile.write(&money, sizeof money) || !moneyFile.appendTargetFrom(sizeof money)) {
+    platform::DurableFile& moneyFile = files[6];
+    if (!moneyFile.write(&money, sizeof money) ||
+        !appendFileFrom(moneyFile, targets[6], sizeof money)) {
         return false;
     }
 
+    // Every file is complete and on disk before the first one is replaced.
     for (auto& file : files) {
-        if (!file->finish()) {
+        if (!file.finish()) {
             return false;
         }
     }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!files[i]->replaceTarget()) {
+    for (auto& file : files) {
+        if (!file.commit()) {
             return false;
         }
     }
-    syncFolder(platform::toNativePath(base));
     return true;
 }
 

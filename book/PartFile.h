@@ -1,12 +1,13 @@
 #pragma once
-// A file that is written under a temporary name beside its target and takes
-// the target's name only when it is complete (and, when durable, on the disk);
-// until then (and when it is abandoned) nothing lies under the target's name.
+// A downloaded file that is written under a temporary name beside its target
+// (platform::DurableFile) and takes the target's name only when it is complete
+// (and, when durable, on the disk); until then (and when it is abandoned)
+// nothing lies under the target's name.
 
 #include <cstddef>
-#include <cstdint>
-#include <memory>
 #include <string>
+
+#include "platform/DurableFile.h"
 
 namespace quillbox::book {
 
@@ -32,17 +33,7 @@ class PartFile {
     bool commit();
 
   private:
-    bool flushBuffer();
-
-    std::string m_path;
-    std::string m_target;
-    int m_descriptor = -1;
-    std::unique_ptr<char[]> m_buffer;
-    std::size_t m_buffered = 0;
-    std::uint64_t m_written = 0;        // bytes handed to the system
-    std::uint64_t m_writebackFrom = 0;  // first byte not yet sent towards the disk
-    bool m_committed = false;
-    bool m_durable = true;
+    platform::DurableFile m_file;
 };
 
 }  // namespace quillbox::book

@@ -18,6 +18,7 @@
 #include "platform/Autostart.h"
 #include "platform/CodePage.h"
 #include "platform/FileCopy.h"
+#include "platform/FileDescriptor.h"
 #include "platform/ProgramFolder.h"
 
 // settings.ini:
@@ -55,28 +56,26 @@ const char* const kOptions = "Options";
 // The file's bytes; nullopt when there is no file; an error when it is there
 // but cannot be read. Only the first kLargestFile bytes count.
 Result<std::optional<std::string>> readSmallFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const platform::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
         if (errno == ENOENT) {
             return std::optional<std::string>();
         }
         return Error{errno, "cannot open " + path + ": " + std::strerror(errno)};
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return Error{EISDIR, "not a file: " + path};
     }
     std::string bytes(kLargestFile, '\0');
     std::size_t filled = 0;
     while (filled < bytes.size()) {
-        const ssize_t count = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        const ssize_t count = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
         if (count < 0 && errno == EINTR) {
             continue;
         }
         if (count < 0) {
             const int code = errno;
-            ::close(fd);
             return Error{code, "cannot read " + path + ": " + std::strerror(code)};
         }
         if (count == 0) {
@@ -84,7 +83,6 @@ Result<std::optional<std::string>> readSmallFile(const std::string& path) {
         }
         filled += static_cast<std::size_t>(count);
     }
-    ::close(fd);
     bytes.resize(filled);
     return std::optional<std::string>(std::move(bytes));
 }

@@ -16,6 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/DurableFile.h"
+#include "platform/FileDescriptor.h"
+
 namespace quillbox::platform {
 namespace {
 
@@ -25,50 +28,10 @@ constexpr std::size_t kChunkSize = 4u << 20;
 // Data written but not yet on the drive is kept below this, so the progress
 // shown follows the drive and the final sync is short even on a slow stick.
 constexpr std::uint64_t kWritebackWindow = 32u << 20;
-constexpr std::size_t kLongestTemporaryStem = 200;
 constexpr auto kKeepAliveInterval = std::chrono::milliseconds(10);
-
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closes now and reports what close says: on some file systems (network,
-    // FAT on a pulled drive) a failed write only shows up here.
-    int close() {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result;
-    }
-
-  private:
-    int m_fd;
-};
 
 Error systemError(const std::string& what, const std::string& path, int code) {
     return Error{code, what + " " + path + ": " + std::strerror(code)};
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
-
-// Flushes the folder entry of a renamed file. A folder that cannot be synced
-// does not undo a rename that has happened, so errors are not reported.
-void syncFolder(const std::string& folder) {
-    const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.valid()) {
-        ::fsync(fd.get());
-    }
 }
 
 Status writeAll(int fd, const char* data, std::size_t size, std::uint64_t offset) {
@@ -85,13 +48,6 @@ Status writeAll(int fd, const char* data, std::size_t size, std::uint64_t offset
         offset += static_cast<std::uint64_t>(written);
     }
     return Done{};
-}
-
-// Creates path for writing, removing a stale file of ours first.
-int createExclusive(const std::string& path, unsigned mode) {
-    ::unlink(path.c_str());
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                  static_cast<mode_t>(mode & 07777));
 }
 
 // Moves one chunk from in to out at the same offset: in the kernel where the
@@ -210,8 +166,9 @@ struct CopyState {
     }
 };
 
-Status writeTemporaryCopy(const std::string& source, const std::string& temporary,
-                          CopyState& state) {
+// Copies source into file (created for the destination) and finishes it.
+Status writeTemporaryCopy(const std::string& source, const std::string& destination,
+                          DurableFile& file, CopyState& state) {
     const FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (!in.valid()) {
         return systemError("cannot open", source, errno);
@@ -226,29 +183,29 @@ Status writeTemporaryCopy(const std::string& source, const std::string& temporar
     const auto size = static_cast<std::uint64_t>(info.st_size);
     state.total = size;
 
-    FileDescriptor out(createExclusive(temporary, 0666));
-    if (!out.valid()) {
-        return systemError("cannot create", temporary, errno);
+    if (Status created = file.create(destination); !created) {
+        return created;
     }
+    const int out = file.fd();
     // A drive that is plainly too full fails before any copying. (Reserving the
     // space instead would make FAT write the whole file twice, zeros first.)
     struct statvfs drive {};
-    if (::fstatvfs(out.get(), &drive) == 0 && drive.f_frsize > 0) {
+    if (::fstatvfs(out, &drive) == 0 && drive.f_frsize > 0) {
         const std::uint64_t blocks = ::geteuid() == 0 ? drive.f_bfree : drive.f_bavail;
         if (blocks < size / drive.f_frsize) {
-            return systemError("no room for", temporary, ENOSPC);
+            return systemError("no room for", destination, ENOSPC);
         }
     }
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     ChunkCopier copier;
-    Writeback writeback(out.get());
+    Writeback writeback(out);
     std::uint64_t offset = 0;
     for (;;) {
         if (state.cancelled) {
             return Error{ECANCELED, "copy cancelled"};
         }
-        const Result<std::size_t> moved = copier.copy(in.get(), out.get(), offset, kChunkSize);
+        const Result<std::size_t> moved = copier.copy(in.get(), out, offset, kChunkSize);
         if (!moved) {
             return moved.error();
         }
@@ -263,23 +220,22 @@ Status writeTemporaryCopy(const std::string& source, const std::string& temporar
         state.copied = offset;
     }
     // The source may have changed size while it was read; the copy is what was read.
-    if (offset != size && ::ftruncate(out.get(), static_cast<off_t>(offset)) != 0) {
-        return systemError("cannot size", temporary, errno);
+    if (offset != size && ::ftruncate(out, static_cast<off_t>(offset)) != 0) {
+        return systemError("cannot size the copy of", destination, errno);
     }
-    if (::fsync(out.get()) != 0) {
-        return systemError("cannot sync", temporary, errno);
-    }
-    if (out.close() != 0) {
-        return systemError("cannot close", temporary, errno);
+    if (Status finished = file.finish(); !finished) {
+        return finished;
     }
     state.total = offset;
     state.copied = offset;
     return Done{};
 }
 
-Status copyThenCommit(const std::string& source, const std::string& destination,
-                      const std::string& temporary, CopyState& state) {
-    const Status written = writeTemporaryCopy(source, temporary, state);
+// Runs on the worker thread. The temporary file is removed on any failure when
+// file goes out of scope.
+Status copyThenCommit(const std::string& source, const std::string& destination, CopyState& state) {
+    DurableFile file;
+    const Status written = writeTemporaryCopy(source, destination, file, state);
     if (!written) {
         return written;
     }
@@ -292,25 +248,17 @@ Status copyThenCommit(const std::string& source, const std::string& destination,
     if (state.cancelled) {
         return Error{ECANCELED, "copy cancelled"};
     }
-    if (::rename(temporary.c_str(), destination.c_str()) != 0) {
-        return systemError("cannot rename to", destination, errno);
-    }
-    syncFolder(folderOf(destination));
-    return Done{};
+    return file.commit();
 }
 
 void copyWorker(const std::string& source, const std::string& destination, CopyState& state) {
-    const std::string temporary = temporaryPathFor(destination);
     Status outcome = Done{};
     try {
-        outcome = copyThenCommit(source, destination, temporary, state);
+        outcome = copyThenCommit(source, destination, state);
     } catch (const std::exception& error) {
         outcome = Error{EIO, error.what()};
     } catch (...) {
         outcome = Error{EIO, "copy failed"};
-    }
-    if (!outcome) {
-        ::unlink(temporary.c_str());
     }
     const std::lock_guard<std::mutex> lock(state.mutex);
     state.outcome = std::move(outcome);
@@ -320,51 +268,15 @@ void copyWorker(const std::string& source, const std::string& destination, CopyS
 
 }  // namespace
 
-std::string temporaryPathFor(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.size() > kLongestTemporaryStem) {
-        // Keep whole UTF-8 characters: some drives refuse broken names.
-        std::size_t cut = kLongestTemporaryStem;
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
-            --cut;
-        }
-        name.resize(cut);
-    }
-    return folder + "." + name + "." + std::to_string(::getpid()) + ".tmp";
-}
-
 Status writeFileAtomically(const std::string& path, std::string_view bytes, unsigned mode) {
-    const std::string temporary = temporaryPathFor(path);
-    FileDescriptor out(createExclusive(temporary, mode));
-    if (!out.valid()) {
-        return systemError("cannot create", temporary, errno);
+    DurableFile file;
+    if (Status created = file.create(path, {.mode = mode, .exactMode = true}); !created) {
+        return created;
     }
-    auto fail = [&](const std::string& what, int code) -> Status {
-        ::unlink(temporary.c_str());
-        return systemError(what, path, code);
-    };
-    // The umask may have narrowed the bits; the file gets exactly mode.
-    if (::fchmod(out.get(), static_cast<mode_t>(mode & 07777)) != 0) {
-        return fail("cannot set the mode of", errno);
+    if (Status written = file.write(bytes); !written) {
+        return written;
     }
-    const Status written = writeAll(out.get(), bytes.data(), bytes.size(), 0);
-    if (!written) {
-        return fail("cannot write", written.error().code);
-    }
-    if (::fsync(out.get()) != 0) {
-        return fail("cannot sync", errno);
-    }
-    if (out.close() != 0) {
-        return fail("cannot close", errno);
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        return fail("cannot replace", errno);
-    }
-    syncFolder(folderOf(path));
-    return Done{};
+    return file.commit();
 }
 
 Status copyFileDurably(const std::string& source, const std::string& destination,

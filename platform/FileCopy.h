@@ -1,7 +1,7 @@
 #pragma once
-// Writing files so that a crash, a full disk or a pulled-out drive never leaves
-// half a file behind: everything is written to a temporary name in the target
-// folder, synced to disk and then renamed over the target.
+// Writing whole files so that a crash, a full disk or a pulled-out drive never
+// leaves half a file behind, built on DurableFile (temporary file beside the
+// target, sync, rename, folder sync; see platform/DurableFile.h for the names).
 
 #include <cstdint>
 #include <functional>
@@ -11,10 +11,6 @@
 #include "common/Result.h"
 
 namespace quillbox::platform {
-
-// The temporary name used while path is being written: "." + name + "." +
-// process id + ".tmp" in the same folder.
-std::string temporaryPathFor(const std::string& path);
 
 // Replaces the file at path with bytes: temporary file, fsync, rename, folder
 // fsync. A file that did not exist is created with permission bits mode (never
@@ -33,7 +29,7 @@ struct CopyCallbacks {
 };
 
 // Copies source to destination (native paths; the destination folder must
-// exist). The bytes are copied on a worker thread into a temporary name in the
+// exist). The bytes are copied on a worker thread into a temporary file in the
 // destination folder, synced, and renamed over destination only after the
 // callbacks have seen the copy complete; an existing destination is replaced
 // only then. On any failure, destination is as before and no temporary file

@@ -10,30 +10,19 @@
 #include <cstring>
 
 #include "platform/FileCopy.h"
+#include "platform/FileDescriptor.h"
 #include "platform/PathNormaliser.h"
 
 namespace quillbox::rss {
-namespace {
-
-struct FdCloser {
-    int fd = -1;
-    ~FdCloser() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
-
-}  // namespace
 
 Result<std::string> readWholeFile(const std::string& path, std::uint64_t maxBytes) {
-    FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0) {
+    const platform::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) {
         const int error = errno;
         return Error{error == ENOENT ? kFileMissing : error, "cannot open " + path};
     }
     struct stat info {};
-    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return Error{EINVAL, "not a regular file: " + path};
     }
     if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
@@ -42,7 +31,7 @@ Result<std::string> readWholeFile(const std::string& path, std::uint64_t maxByte
     std::string bytes;
     char block[65536];
     for (;;) {
-        const ssize_t got = ::read(file.fd, block, sizeof block);
+        const ssize_t got = ::read(file.get(), block, sizeof block);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;

@@ -18,8 +18,8 @@ inline constexpr int kFileMissing = 2;
 // another code when it cannot be read or is larger than maxBytes.
 Result<std::string> readWholeFile(const std::string& path, std::uint64_t maxBytes);
 
-// Replaces path by bytes atomically; on failure the old file stays as it was
-// and no temporary file is left behind.
+// Replaces path by bytes atomically (platform::writeFileAtomically, mode
+// 0644); on failure the old file stays as it was and no temporary file is left.
 Status writeFileAtomically(const std::string& path, std::string_view bytes);
 
 // Creates the folder and its parents; true when it exists afterwards.

@@ -9,7 +9,7 @@
 #include <unordered_set>
 
 #include "platform/Clock.h"
-#include "rss/fb2/AtomicFile.h"
+#include "platform/DurableFile.h"
 #include "rss/fb2/Fb2Blocks.h"
 #include "rss/fb2/HtmlToFb2.h"
 #include "rss/fb2/Pictures.h"
@@ -280,8 +280,8 @@ Status writeNewsBook(const NewsBook& book, const std::string& path, const Fb2Opt
     }
     xmlInitParser();
 
-    fb2::AtomicFile file;
-    if (Status opened = file.open(path); !opened) {
+    platform::DurableFile file;
+    if (Status opened = file.create(path, {.mode = 0644}); !opened) {
         return Error{kFb2CannotCreate, opened.error().message};
     }
     // The description's dates must be valid xs:date values: years 1970 to 9999.

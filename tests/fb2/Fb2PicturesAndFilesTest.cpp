@@ -3,12 +3,16 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "rss/fb2/Fb2Writer.h"
 #include "tests/fb2/Fb2TestBook.h"
@@ -158,6 +162,14 @@ TEST_F(Fb2PicturesTest, PicturesOffOrTooLargeAreLeftOut) {
                 UnorderedElementsAre("image/png", "image/jpeg"));
 }
 
+std::vector<std::string> folderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
 class Fb2FileTest : public ::testing::Test {
   protected:
     TempDir m_dir;
@@ -173,24 +185,30 @@ TEST_F(Fb2FileTest, MissingFolderIsAnErrorAndLeavesNothing) {
     EXPECT_FALSE(fileExists(m_dir.file("no-such-folder")));
 }
 
-TEST_F(Fb2FileTest, FolderInPlaceOfTheTemporaryFileKeepsTheOldBook) {
-    writeFile(m_path, "old book");
-    ASSERT_EQ(::mkdir((m_path + ".tmp").c_str(), 0755), 0);
+TEST_F(Fb2FileTest, FolderInPlaceOfTheBookIsACreateErrorAndStays) {
+    ASSERT_EQ(::mkdir(m_path.c_str(), 0755), 0);
     const Status written = rss::writeNewsBook(bookWithItem("<p>x</p>"), m_path);
     ASSERT_FALSE(written.ok());
     EXPECT_EQ(written.error().code, rss::kFb2CannotCreate);
-    EXPECT_EQ(readFile(m_path), "old book");
     struct stat info {};
-    ASSERT_EQ(::stat((m_path + ".tmp").c_str(), &info), 0);
+    ASSERT_EQ(::stat(m_path.c_str(), &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_THAT(folderNames(m_dir.path()), ElementsAre("news.fb2"));
 }
 
 TEST_F(Fb2FileTest, NewBookReplacesTheOldOneWithoutLeftovers) {
     writeFile(m_path, "old book");
-    writeFile(m_path + ".tmp", "stale temporary file of an interrupted run");
+    // A temporary file of an interrupted run: its process has ended.
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ASSERT_GT(gone, 0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    writeFile(m_dir.file(".news.fb2." + std::to_string(gone) + ".abcd1234.qbtmp"), "stale");
     writeValidBook(bookWithItem("<p>fresh</p>"), m_path);
     EXPECT_EQ(Fb2Document(m_path).text(std::string(kItem) + "/f:p"), "fresh");
-    EXPECT_FALSE(fileExists(m_path + ".tmp"));
+    EXPECT_THAT(folderNames(m_dir.path()), ElementsAre("news.fb2"));
 }
 
 TEST_F(Fb2FileTest, WriteFailurePartWayKeepsTheOldBookAndRemovesTheTemporaryFile) {
@@ -216,7 +234,7 @@ TEST_F(Fb2FileTest, WriteFailurePartWayKeepsTheOldBookAndRemovesTheTemporaryFile
     ASSERT_FALSE(written.ok());
     EXPECT_EQ(written.error().code, rss::kFb2WriteFailed);
     EXPECT_EQ(readFile(m_path), "old book");
-    EXPECT_FALSE(fileExists(m_path + ".tmp"));
+    EXPECT_THAT(folderNames(m_dir.path()), ElementsAre("news.fb2"));
 }
 
 }  // namespace

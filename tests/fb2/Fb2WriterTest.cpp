@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <filesystem>
 #include <regex>
 
 #include "tests/fb2/Fb2TestBook.h"
@@ -150,8 +151,7 @@ TEST_F(Fb2WriterTest, NothingToWriteLeavesNoFile) {
     const Status written = rss::writeNewsBook(news, m_path);
     ASSERT_FALSE(written.ok());
     EXPECT_EQ(written.error().code, rss::kFb2NothingToWrite);
-    EXPECT_FALSE(fileExists(m_path));
-    EXPECT_FALSE(fileExists(m_path + ".tmp"));
+    EXPECT_TRUE(std::filesystem::is_empty(m_dir.path()));  // no book, no temporary file
 }
 
 TEST_F(Fb2WriterTest, ItemWithoutAnyContentStillValidates) {

@@ -1,12 +1,14 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "contracts/Hostkit.h"
 #include "hostkit/SettingsStore.h"
-#include "platform/FileCopy.h"
 #include "tests/hostkit/HostkitFixture.h"
 
 using namespace quillbox;
@@ -222,15 +224,24 @@ TEST_F(SettingsStoreTest, FailedSaveLeavesTheOldFiles) {
     const std::string settingsBefore = readFile(hostkit::systemInfoPath());
     const std::string accountBefore = readFile(hostkit::userDataPath());
 
-    // A folder where the temporary file would go makes the write fail, for root too.
-    std::filesystem::create_directories(platform::temporaryPathFor(hostkit::systemInfoPath()));
-    std::filesystem::create_directories(platform::temporaryPathFor(hostkit::userDataPath()));
+    // A file size limit of 0 makes every write fail as on a full disk, for root too.
+    rlimit oldLimit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
+    rlimit noBytes = oldLimit;
+    noBytes.rlim_cur = 0;
+    const auto oldSignal = ::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &noBytes);
     TSystemInfo changedInfo = filledSystemInfo();
     changedInfo.Language = 3;
     TUserData changedData = filledUserData();
     changedData.Login.assign("someone else");
     EXPECT_FALSE(hostkit::saveSystemInfo(changedInfo).ok());
     SaveUserData(changedData);
+    ::setrlimit(RLIMIT_FSIZE, &oldLimit);
+    ::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(hostkit::settingsFolder()),
+                            std::filesystem::directory_iterator()),
+              2);
 
     EXPECT_EQ(readFile(hostkit::systemInfoPath()), settingsBefore);
     EXPECT_EQ(readFile(hostkit::userDataPath()), accountBefore);
