@@ -8,12 +8,15 @@
 #include "common/BookTypes.h"
 #include "common/HostObjects.h"
 #include "common/SystemTypes.h"
+#include "contracts/Book.h"
 
 namespace quillbox::book {
 
-inline constexpr std::uint8_t kDownloadDone = 255;
-inline constexpr std::uint8_t kDownloadFailed = 4;
-inline constexpr std::uint8_t kDownloadNoFolder = 0;
+// The download's results are the contract's kBookDownload codes; these short
+// names stand for them inside the library.
+inline constexpr std::uint8_t kDownloadDone = kBookDownloadDone;
+inline constexpr std::uint8_t kDownloadFailed = kBookDownloadFailed;
+inline constexpr std::uint8_t kDownloadNoFolder = kBookDownloadNoFolder;
 
 // How long the browser's visit to the account page may take.
 inline constexpr std::chrono::milliseconds kBrowserVisitLimit{30000};

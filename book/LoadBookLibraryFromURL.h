@@ -8,16 +8,19 @@
 
 #include "common/BookTypes.h"
 #include "common/SystemTypes.h"
+#include "contracts/Book.h"
 
 namespace quillbox::book {
 
-inline constexpr std::uint8_t kUpdateDone = 255;
-inline constexpr std::uint8_t kUpdatePageUnreadable = 0;
-inline constexpr std::uint8_t kUpdateNoTmpFolder = 1;
-inline constexpr std::uint8_t kUpdateNotConnectedOrOverflow = 3;
-inline constexpr std::uint8_t kUpdateNoTmpFile = 4;
-inline constexpr std::uint8_t kUpdateTmpFileNotWritten = 5;
-inline constexpr std::uint8_t kUpdateLoginRefused = 20;
+// The update's results are the contract's kBookUpdate codes; these short
+// names stand for them inside the library.
+inline constexpr std::uint8_t kUpdateDone = kBookUpdateDone;
+inline constexpr std::uint8_t kUpdatePageUnreadable = kBookUpdatePageUnreadable;
+inline constexpr std::uint8_t kUpdateNoTmpFolder = kBookUpdateNoTmpFolder;
+inline constexpr std::uint8_t kUpdateNotConnectedOrOverflow = kBookUpdateNotConnectedOrOverflow;
+inline constexpr std::uint8_t kUpdateNoTmpFile = kBookUpdateNoTmpFile;
+inline constexpr std::uint8_t kUpdateTmpFileNotWritten = kBookUpdateTmpFileNotWritten;
+inline constexpr std::uint8_t kUpdateLoginRefused = kBookUpdateLoginRefused;
 
 // An answer shorter than this is the store's refusal of the login.
 inline constexpr long kShortestAccountPage = 128;

@@ -31,8 +31,8 @@ function(quillbox_no_undefined target)
 endfunction()
 
 # Each library is a static core that tests link, plus a thin shared library in
-# dll/ that adds only the extern "C" exports. It finds the platform library
-# beside itself.
+# dll/ that adds only the extern "C" exports (contracts/exports.map keeps every
+# C++ symbol inside). It finds the platform library beside itself.
 function(quillbox_shared_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
   add_library(${name} SHARED ${ARG_SOURCES})
@@ -40,6 +40,9 @@ function(quillbox_shared_library name)
   set_target_properties(${name} PROPERTIES
     LIBRARY_OUTPUT_DIRECTORY ${QUILLBOX_DLL_DIR}
     BUILD_RPATH "$ORIGIN"
-    INSTALL_RPATH "$ORIGIN")
+    INSTALL_RPATH "$ORIGIN"
+    LINK_DEPENDS ${PROJECT_SOURCE_DIR}/contracts/exports.map)
+  target_link_options(${name} PRIVATE
+    "-Wl,--version-script=${PROJECT_SOURCE_DIR}/contracts/exports.map")
   quillbox_no_undefined(${name})
 endfunction()

@@ -1,48 +1,52 @@
 #pragma once
 // The C interface of the Hostkit library (dll/libHostkit.so): settings and
 // account storage, folders and copies on the reader, starting with the system.
-// Records are owned by the caller. Texts are zero-terminated ANSI strings;
-// paths may start with a drive letter ("E:\News\"), which the library maps to
-// that drive's mount point. No call throws.
+//
+// Threads: call only from the window's thread. CopyFileToDevice writes on a
+// worker thread of its own but calls application, bar and label only on the
+// calling thread. Records are owned by the caller. Texts are zero-terminated
+// ANSI strings; paths may start with a drive letter ("E:\News\"), which the
+// library maps to that drive's mount point. No call throws: a failure is a
+// false result or, for the functions without a result, leaves things as they
+// were.
 
 #include "common/HostObjects.h"
 #include "common/SystemTypes.h"
-
-extern "C" {
+#include "contracts/Export.h"
 
 // Fills info with the stored settings (first-use values where none are
 // stored: Language -1, periods 1, switches off, stamps zero). BaseFolder is
-// always the program's folder, whatever was saved.
-void LoadSystemInfo(TSystemInfo* info);
+// always the program's folder, whatever was saved. A null info is ignored.
+QUILLBOX_EXPORT void LoadSystemInfo(TSystemInfo* info);
 
 // Stores the whole record, replacing the stored settings in one step; on
 // failure the previous settings stay. BaseFolder is not stored.
-void SaveSystemInfo(TSystemInfo info);
+QUILLBOX_EXPORT void SaveSystemInfo(TSystemInfo info);
 
 // Fills data with the stored account and proxy data (all empty on first use).
-// When the stored file exists but cannot be read, data is left as it was.
-void LoadUserData(TUserData* data);
+// When the stored file exists but cannot be read, data is left as it was. A
+// null data is ignored.
+QUILLBOX_EXPORT void LoadUserData(TUserData* data);
 
 // Stores the whole record in a file only the user can read; on failure the
 // previous data stay.
-void SaveUserData(TUserData data);
+QUILLBOX_EXPORT void SaveUserData(TUserData data);
 
 // Creates folder and its missing levels; true when it exists afterwards. A
-// drive letter whose drive is absent or has no medium gives false.
-bool CreateDirEx(const char* folder);
+// drive letter whose drive is absent or has no medium, or a null folder, gives
+// false.
+QUILLBOX_EXPORT bool CreateDirEx(const char* folder);
 
 // Copies source to destination, whose folder must exist. Moves bar (0..100)
 // and sets label to "N%" as it goes, and calls application->ProcessMessages at
 // least every 50 ms. The destination is replaced only by a complete copy that
 // is on the drive; false on any failure, leaving no partial file. application,
-// bar and label may be null.
-bool CopyFileToDevice(const char* source, const char* destination, TApplication* application,
-                      TProgressBar* bar, TLabel* label);
+// bar and label may be null and must outlive the call.
+QUILLBOX_EXPORT bool CopyFileToDevice(const char* source, const char* destination,
+                                      TApplication* application, TProgressBar* bar, TLabel* label);
 
 // Makes the session start the program with the single argument "auto" at logon.
-void AutoRunOn();
+QUILLBOX_EXPORT void AutoRunOn();
 
 // Removes that start entry.
-void AutoRunOff();
-
-}  // extern "C"
+QUILLBOX_EXPORT void AutoRunOff();

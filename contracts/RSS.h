@@ -1,9 +1,14 @@
 #pragma once
-// The RSS library's C interface: the feed list, fetching feeds, turning the
-// news that has not yet reached the reader into one FB2 book, and recording
-// that a book was delivered. Every function is called from the window's thread,
-// catches everything inside and answers with one byte. Folders and paths may use
-// '\' or '/' and drive letters; the library maps them to the system's paths.
+// The C interface of the RSS library (dll/libRSS.so): the feed list, fetching
+// feeds, turning the news that has not yet reached the reader into one FB2
+// book, and recording that a book was delivered.
+//
+// Threads: call only from the window's thread; while the network waits, the
+// library processes the application's messages on that thread. The list's
+// entries are allocated and freed by the library; every other record and buffer
+// is the caller's. Folders and paths may use '\' or '/' and drive letters; the
+// library maps them to the system's paths. No call throws: each answers with
+// one of the result bytes below.
 
 #include <cstdint>
 
@@ -29,43 +34,48 @@ inline constexpr std::uint8_t kRssRefused = 1;
 inline constexpr std::uint8_t kRssFileError = 2;
 
 // Replaces the list's entries by the feeds stored in folder + name (missing file:
-// empty list). A damaged file loads every feed that can still be read and gives
-// kRssFileError. The last two arguments are unused. The library owns the entries.
+// empty list) and returns kRssOk. A damaged file loads every feed that can still
+// be read and gives kRssFileError, as does a null list or name. The last two
+// arguments are unused. The library owns the entries.
 QUILLBOX_EXPORT std::uint8_t LoadRSSListFromFile(const char* folder, const char* name,
                                                  TRSSList* list, std::uint8_t unused1,
                                                  std::uint8_t unused2);
 
 // Writes the list to path, replacing the file atomically. A file there that cannot
 // be read completely is first kept beside it as path + ".damaged" (numbered when
-// taken), so no feed is lost to a bad load. The last argument is unused.
+// taken), so no feed is lost to a bad load. Returns kRssOk, or kRssFileError
+// (also for a null list or an empty path). The last argument is unused.
 QUILLBOX_EXPORT std::uint8_t SaveRSSListToFile(const char* path, TRSSList* list,
                                                std::uint8_t unused);
 
-// Frees every entry; Count becomes 0.
+// Frees every entry; Count becomes 0. Returns kRssOk (kRssRefused for a null list).
 QUILLBOX_EXPORT std::uint8_t DeleteRSSList(TRSSList* list);
 
 // Inserts a copy of entry as feed number position (1-based; Count + 1 appends).
-// Refuses (kRssRefused, nothing changed) a full list or a position out of range.
+// Returns kRssOk; refuses (kRssRefused, nothing changed) a full list, a position
+// out of range or a null argument.
 QUILLBOX_EXPORT std::uint8_t AddToRSSList(std::uint16_t position, const TRSSItem* entry,
                                           TRSSList* list);
 
 // Removes feed number position (1-based); later feeds move up one slot.
-// Refuses (kRssRefused) a position out of range.
+// Returns kRssOk; refuses (kRssRefused) a position out of range or a null list.
 QUILLBOX_EXPORT std::uint8_t DeleteFromRSSList(std::uint16_t position, TRSSList* list);
 
 // Fetches the feed at entry->URL and keeps its news under folder; fills
 // entry->Title (system ANSI code page) in place. userData gives the proxy and the
 // pictures switch; application (may be null) is pumped while the network waits;
 // browser and the last argument are unused. Returns kRssOk (also when the feed
-// is unchanged since the last fetch), kRssHostUnreachable, kRssNoDocument or
-// kRssNotAFeed.
+// is unchanged since the last fetch), kRssHostUnreachable, kRssNoDocument (also
+// for a null entry) or kRssNotAFeed.
 QUILLBOX_EXPORT std::uint8_t LoadRSSNewsFromURL(TRSSItem* entry, const char* folder,
                                                 TUserData* userData, TApplication* application,
                                                 TWebBrowser* browser, std::uint8_t unused);
 
 // Writes the news of the list's feeds that has not yet been delivered into one
 // new FB2 file in fb2Folder and its bare name into buffer (501 bytes, caller's).
-// No news: no file, buffer untouched. Returns kRssOk when a book was written.
+// Returns kRssOk when a book was written; kRssRefused when there is no news (no
+// file, buffer untouched) or list is null; kRssFileError when the book could not
+// be written.
 QUILLBOX_EXPORT std::uint8_t ConvertRSSListToFb2(TRSSList* list, const char* rssFolder,
                                                  const char* fb2Folder, char* buffer);
 

@@ -1,9 +1,8 @@
-// The extern "C" face of the Hostkit library. Every export catches everything:
-// no exception crosses into the program.
+// The extern "C" face of the Hostkit library. Each export calls the core
+// inside guardExport: no exception crosses into the program.
 
+#include "common/ExportGuard.h"
 #include "contracts/Hostkit.h"
-
-#include "contracts/Export.h"
 #include "hostkit/DeviceFiles.h"
 #include "hostkit/SettingsStore.h"
 #include "platform/Autostart.h"
@@ -11,84 +10,72 @@
 
 using namespace quillbox;
 
+namespace {
+
+// First-use settings when even the core's defaults cannot be had (the
+// program's folder is unknown then, so BaseFolder stays empty).
+TSystemInfo bareSystemInfo() {
+    TSystemInfo info{};
+    info.RSSUpdatePeriod = 1;
+    info.BookShelfUpdatePeriod = 1;
+    info.Language = -1;
+    return info;
+}
+
+}  // namespace
+
 QUILLBOX_EXPORT void LoadSystemInfo(TSystemInfo* info) {
     if (info == nullptr) {
         return;
     }
-    try {
-        *info = hostkit::loadSystemInfo();
-    } catch (...) {
-        try {
-            *info = hostkit::defaultSystemInfo();
-        } catch (...) {
-            *info = TSystemInfo{};
-            info->RSSUpdatePeriod = 1;
-            info->BookShelfUpdatePeriod = 1;
-            info->Language = -1;
-        }
+    const auto fillWith = [info](TSystemInfo (*source)()) {
+        return guardExport(false, [&] {
+            *info = source();
+            return true;
+        });
+    };
+    // The stored settings; failing those, the first-use ones.
+    if (!fillWith(&hostkit::loadSystemInfo) && !fillWith(&hostkit::defaultSystemInfo)) {
+        *info = bareSystemInfo();
     }
 }
 
 QUILLBOX_EXPORT void SaveSystemInfo(TSystemInfo info) {
-    try {
-        hostkit::saveSystemInfo(info);
-    } catch (...) {
-    }
+    guardExport([&] { hostkit::saveSystemInfo(info); });
 }
 
 QUILLBOX_EXPORT void LoadUserData(TUserData* data) {
-    if (data == nullptr) {
-        return;
-    }
-    try {
+    guardExport([&] {
+        if (data == nullptr) {
+            return;
+        }
         Result<TUserData> loaded = hostkit::loadUserData();
         if (loaded) {
             *data = loaded.value();
         }
-    } catch (...) {
-    }
+    });
 }
 
 QUILLBOX_EXPORT void SaveUserData(TUserData data) {
-    try {
-        hostkit::saveUserData(data);
-    } catch (...) {
-    }
+    guardExport([&] { hostkit::saveUserData(data); });
 }
 
 QUILLBOX_EXPORT bool CreateDirEx(const char* folder) {
-    if (folder == nullptr) {
-        return false;
-    }
-    try {
-        return hostkit::createFolder(folder);
-    } catch (...) {
-        return false;
-    }
+    return guardExport(false, [&] { return folder != nullptr && hostkit::createFolder(folder); });
 }
 
 QUILLBOX_EXPORT bool CopyFileToDevice(const char* source, const char* destination,
                                       TApplication* application, TProgressBar* bar, TLabel* label) {
-    if (source == nullptr || destination == nullptr) {
-        return false;
-    }
-    try {
-        return hostkit::copyWithProgress(source, destination, application, bar, label);
-    } catch (...) {
-        return false;
-    }
+    return guardExport(false, [&] {
+        return source != nullptr && destination != nullptr &&
+               hostkit::copyWithProgress(source, destination, application, bar, label);
+    });
 }
 
 QUILLBOX_EXPORT void AutoRunOn() {
-    try {
-        platform::enableAutostart(platform::programFolder() + "quillbox");
-    } catch (...) {
-    }
+    guardExport([] { platform::enableAutostart(platform::programFolder() + "quillbox"); });
 }
 
 QUILLBOX_EXPORT void AutoRunOff() {
-    try {
-        platform::disableAutostart();
-    } catch (...) {
-    }
+    guardExport([] { platform::disableAutostart(); });
 }

@@ -1,10 +1,11 @@
-// The extern "C" face of the RSS library. Each export maps paths, calls the
-// core and turns anything thrown into a result byte.
+// The extern "C" face of the RSS library. Each export maps paths and calls the
+// core inside guardExport, so that anything thrown becomes a result byte.
 
 #include <algorithm>
 #include <cstring>
 #include <ctime>
 
+#include "common/ExportGuard.h"
 #include "common/FixedText.h"
 #include "contracts/RSS.h"
 #include "platform/Clock.h"
@@ -21,21 +22,12 @@ std::int64_t currentTime() {
     return quillbox::platform::clockSeconds();
 }
 
-template <typename Body>
-std::uint8_t guarded(std::uint8_t onFailure, Body body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return onFailure;
-    }
-}
-
 }  // namespace
 
 QUILLBOX_EXPORT std::uint8_t LoadRSSListFromFile(const char* folder, const char* name,
                                                  TRSSList* list, std::uint8_t /*unused1*/,
                                                  std::uint8_t /*unused2*/) {
-    return guarded(kRssFileError, [&] {
+    return quillbox::guardExport(kRssFileError, [&] {
         if (list == nullptr || name == nullptr) {
             return kRssFileError;
         }
@@ -47,7 +39,7 @@ QUILLBOX_EXPORT std::uint8_t LoadRSSListFromFile(const char* folder, const char*
 
 QUILLBOX_EXPORT std::uint8_t SaveRSSListToFile(const char* path, TRSSList* list,
                                                std::uint8_t /*unused*/) {
-    return guarded(kRssFileError, [&] {
+    return quillbox::guardExport(kRssFileError, [&] {
         if (list == nullptr || path == nullptr || *path == '\0') {
             return kRssFileError;
         }
@@ -56,7 +48,7 @@ QUILLBOX_EXPORT std::uint8_t SaveRSSListToFile(const char* path, TRSSList* list,
 }
 
 QUILLBOX_EXPORT std::uint8_t DeleteRSSList(TRSSList* list) {
-    return guarded(kRssRefused, [&] {
+    return quillbox::guardExport(kRssRefused, [&] {
         if (list == nullptr) {
             return kRssRefused;
         }
@@ -67,7 +59,7 @@ QUILLBOX_EXPORT std::uint8_t DeleteRSSList(TRSSList* list) {
 
 QUILLBOX_EXPORT std::uint8_t AddToRSSList(std::uint16_t position, const TRSSItem* entry,
                                           TRSSList* list) {
-    return guarded(kRssRefused, [&] {
+    return quillbox::guardExport(kRssRefused, [&] {
         if (list == nullptr || entry == nullptr) {
             return kRssRefused;
         }
@@ -76,7 +68,7 @@ QUILLBOX_EXPORT std::uint8_t AddToRSSList(std::uint16_t position, const TRSSItem
 }
 
 QUILLBOX_EXPORT std::uint8_t DeleteFromRSSList(std::uint16_t position, TRSSList* list) {
-    return guarded(kRssRefused, [&] {
+    return quillbox::guardExport(kRssRefused, [&] {
         if (list == nullptr) {
             return kRssRefused;
         }
@@ -87,7 +79,7 @@ QUILLBOX_EXPORT std::uint8_t DeleteFromRSSList(std::uint16_t position, TRSSList*
 QUILLBOX_EXPORT std::uint8_t LoadRSSNewsFromURL(TRSSItem* entry, const char* folder,
                                                 TUserData* userData, TApplication* application,
                                                 TWebBrowser* /*browser*/, std::uint8_t /*unused*/) {
-    return guarded(kRssNoDocument, [&] {
+    return quillbox::guardExport(kRssNoDocument, [&] {
         if (entry == nullptr) {
             return kRssNoDocument;
         }
@@ -107,7 +99,7 @@ QUILLBOX_EXPORT std::uint8_t LoadRSSNewsFromURL(TRSSItem* entry, const char* fol
 
 QUILLBOX_EXPORT std::uint8_t ConvertRSSListToFb2(TRSSList* list, const char* rssFolder,
                                                  const char* fb2Folder, char* buffer) {
-    return guarded(kRssFileError, [&] {
+    return quillbox::guardExport(kRssFileError, [&] {
         if (list == nullptr) {
             return kRssRefused;
         }
@@ -126,7 +118,7 @@ QUILLBOX_EXPORT std::uint8_t ConvertRSSListToFb2(TRSSList* list, const char* rss
 }
 
 QUILLBOX_EXPORT std::uint8_t MarkRSSNewsDelivered(const char* rssFolder, const char* bookName) {
-    return guarded(kRssFileError, [&] {
+    return quillbox::guardExport(kRssFileError, [&] {
         if (bookName == nullptr) {
             return kRssRefused;
         }

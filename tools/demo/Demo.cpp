@@ -111,7 +111,7 @@ bool accountToReader(char reader, const TUserData& userData, ConsoleApplication&
     const std::uint8_t result = LoadBookLibraryFromURL(&library, &money, userData, false);
     std::cout << "Bookshelves: update result " << static_cast<int>(result) << ": "
               << fromAnsi(GetBookErrorText().Text) << "\n";
-    bool ok = result == 255;
+    bool ok = result == kBookUpdateDone;
     for (int s = 0; s < library.ShelfCount; ++s) {
         const TBookShelf& shelf = *library.Shelves[s];
         std::cout << "  shelf " << fromAnsi(shelf.Name) << " (" << shelf.BookCount << ")\n";
@@ -139,15 +139,15 @@ bool accountToReader(char reader, const TUserData& userData, ConsoleApplication&
         progress.reset();
         const std::uint8_t got = DownloadFile(books[i], targets[i].folder.c_str(), &userData,
                                               &application, &browser, &progress, &progress, false);
-        if (got == 255) {
+        if (got == kBookDownloadDone) {
             books[i]->Flags = static_cast<std::uint16_t>(books[i]->Flags | targets[i].flag);
         }
-        ok = ok && got == 255;
+        ok = ok && got == kBookDownloadDone;
         std::cout << "  download of " << fromAnsi(books[i]->Title) << " to " << targets[i].where
                   << ": " << static_cast<int>(got) << "\n";
     }
     ok = SaveBookLibraryToFile(&library, &money, libraryFolder.c_str(), "BookShelfs", "Books") ==
-             1 &&
+             kBookFilesDone &&
          ok;
     DeleteBookLibrary(&library);
     return ok;

@@ -116,12 +116,12 @@ int main() {
     TMoney secondMoney{};
     const std::string written = home + "Written/";
     const std::string saved = home + "BookLibrary/";
-    bool ok =
-        LoadBookLibraryFromFile(&first, &firstMoney, written.c_str(), "BookShelfs", "Books",
-                                true) == 1 &&
-        SaveBookLibraryToFile(&first, &firstMoney, saved.c_str(), "BookShelfs", "Books") == 1 &&
-        LoadBookLibraryFromFile(&second, &secondMoney, saved.c_str(), "BookShelfs", "Books",
-                                true) == 1;
+    bool ok = LoadBookLibraryFromFile(&first, &firstMoney, written.c_str(), "BookShelfs", "Books",
+                                      true) == kBookFilesDone &&
+              SaveBookLibraryToFile(&first, &firstMoney, saved.c_str(), "BookShelfs", "Books") ==
+                  kBookFilesDone &&
+              LoadBookLibraryFromFile(&second, &secondMoney, saved.c_str(), "BookShelfs", "Books",
+                                      true) == kBookFilesDone;
 
     int books = 0;
     int onComputer = 0;
@@ -147,11 +147,12 @@ int main() {
          firstMoney.PaymentCount == 1 && sameLibrary(first, second) &&
          std::memcmp(&firstMoney, &secondMoney, sizeof firstMoney) == 0;
     char title[] = "What? A \"title\": <yes>|no/maybe\\";
-    ok = ok && VerifyTitle(title) == 1 && std::strcmp(title, "What A title yesnomaybe") == 0;
+    ok = ok && VerifyTitle(title) == kBookTitleVerified &&
+         std::strcmp(title, "What A title yesnomaybe") == 0;
     ok = ok && GetBookErrorText().Text[0] == 0;
 
-    ok = DeleteBookLibrary(&first) == 1 && ok;
-    ok = DeleteBookLibrary(&second) == 1 && ok;
+    ok = DeleteBookLibrary(&first) == kBookLibraryFreed && ok;
+    ok = DeleteBookLibrary(&second) == kBookLibraryFreed && ok;
     std::error_code error;
     std::filesystem::remove_all(home, error);
     std::puts(ok ? "selfcheck: saved and loaded library match" : "selfcheck: MISMATCH");
