@@ -55,9 +55,8 @@ std::string percentEncoded(std::string_view text) {
 }
 
 int localDayOfMonth() {
-    const auto now = static_cast<std::time_t>(platform::clockSeconds());
     std::tm local{};
-    localtime_r(&now, &local);
+    platform::localCalendar(platform::clockSeconds(), local);
     return local.tm_mday;
 }
 

@@ -17,13 +17,12 @@ ClockTime clockNow() {
     if (virtualTime == kSystem) {
         return std::chrono::system_clock::now();
     }
-    return ClockTime(std::chrono::duration_cast<ClockTime::duration>(
-        std::chrono::nanoseconds(virtualTime)));
+    return ClockTime(
+        std::chrono::duration_cast<ClockTime::duration>(std::chrono::nanoseconds(virtualTime)));
 }
 
 std::int64_t clockSeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(clockNow().time_since_epoch())
-        .count();
+    return std::chrono::duration_cast<std::chrono::seconds>(clockNow().time_since_epoch()).count();
 }
 
 void setVirtualClock(ClockTime time) {
@@ -35,9 +34,8 @@ void setVirtualClock(ClockTime time) {
 void advanceClock(std::chrono::milliseconds step) {
     const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(step).count();
     std::int64_t current = g_virtualNanoseconds.load(std::memory_order_acquire);
-    while (current != kSystem &&
-           !g_virtualNanoseconds.compare_exchange_weak(current, current + nanoseconds,
-                                                       std::memory_order_acq_rel)) {
+    while (current != kSystem && !g_virtualNanoseconds.compare_exchange_weak(
+                                     current, current + nanoseconds, std::memory_order_acq_rel)) {
     }
 }
 
@@ -47,6 +45,12 @@ void useSystemClock() {
 
 bool clockIsVirtual() {
     return g_virtualNanoseconds.load(std::memory_order_acquire) != kSystem;
+}
+
+bool localCalendar(std::int64_t seconds, std::tm& fields) {
+    const auto value = static_cast<std::time_t>(seconds);
+    fields = std::tm{};
+    return localtime_r(&value, &fields) != nullptr;
 }
 
 }  // namespace quillbox::platform

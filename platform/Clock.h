@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 
 namespace quillbox::platform {
 
@@ -29,5 +30,9 @@ void useSystemClock();
 
 // True while a virtual time is set.
 bool clockIsVirtual();
+
+// The calendar fields (local time zone) of `seconds` since the epoch; false when
+// the system cannot represent that time.
+bool localCalendar(std::int64_t seconds, std::tm& fields);
 
 }  // namespace quillbox::platform

@@ -9,6 +9,7 @@
 
 #include "common/FixedText.h"
 #include "contracts/RSS.h"
+#include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "rss/FeedFetcher.h"
 #include "rss/Files.h"
@@ -19,7 +20,7 @@
 namespace quillbox::rss {
 namespace {
 
-constexpr std::int64_t kPendingKeepSeconds = 30 * 86400;
+constexpr std::int64_t kPendingKeepSeconds = std::int64_t{30} * 86400;
 
 std::string baseName(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -59,9 +60,8 @@ NewsItem newsItemOf(const StoredItem& stored) {
 
 // "YYYY<d>MM<d>DD<b>HH<t>MM" in local time.
 std::string localStamp(std::int64_t now, char dateSeparator, char between, char timeSeparator) {
-    const std::time_t time = static_cast<std::time_t>(now);
     std::tm parts{};
-    localtime_r(&time, &parts);
+    platform::localCalendar(now, parts);
     char text[64];
     std::snprintf(text, sizeof text, "%04d%c%02d%c%02d%c%02d%c%02d", parts.tm_year + 1900,
                   dateSeparator, parts.tm_mon + 1, dateSeparator, parts.tm_mday, between,

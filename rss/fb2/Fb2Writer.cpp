@@ -31,9 +31,8 @@ constexpr const char* kXlinkNamespace = "http://www.w3.org/1999/xlink";
 
 // Local time as "2026-12-07" (withTime false) or "2026-12-07 09:30".
 std::string formatLocalTime(std::int64_t seconds, bool withTime) {
-    const auto value = static_cast<std::time_t>(seconds);
     std::tm local{};
-    if (localtime_r(&value, &local) == nullptr) {
+    if (!platform::localCalendar(seconds, local)) {
         return {};
     }
     char text[64] = {};
