@@ -45,8 +45,8 @@ class CookieJar {
 };
 
 // The one jar of the process, shared by the browser stand-in and downloads.
-// The program and each library that uses it link this code statically; all of
-// them find the same jar (the first copy in the process's global symbol scope).
+// It lives in the platform library, which the program and every library link,
+// so all of them hold the same jar.
 CookieJar& sharedCookieJar();
 
 struct HttpRequest {
