@@ -23,11 +23,17 @@ bool SaveBookLibraryToFile(const TBookLibrary& library, const TMoney& money,
     const std::string base(folder);
     // Shelf files 1..3, book files 1..3, then Money.dat: the order the files
     // are created and replaced in.
+    const auto numbered = [&base](std::string_view prefix, int number) {
+        std::string name = base;
+        name += prefix;
+        name += std::to_string(number);
+        name += ".dat";
+        return platform::toNativePath(name);
+    };
     std::array<std::string, 7> targets;
     for (int i = 0; i < 3; ++i) {
-        const std::string number = std::to_string(i + 1) + ".dat";
-        targets[i] = platform::toNativePath(base + std::string(shelfPrefix) + number);
-        targets[3 + i] = platform::toNativePath(base + std::string(bookPrefix) + number);
+        targets[i] = numbered(shelfPrefix, i + 1);
+        targets[3 + i] = numbered(bookPrefix, i + 1);
     }
     targets[6] = platform::toNativePath(base + "Money.dat");
 

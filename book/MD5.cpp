@@ -56,7 +56,7 @@ void storeLittleEndian(std::uint8_t* bytes, std::uint32_t word) {
 
 void transform(std::uint32_t (&state)[4], const std::uint8_t* block) {
     std::uint32_t x[16];
-    for (int i = 0; i < 16; ++i) {
+    for (std::size_t i = 0; i < 16; ++i) {
         x[i] = loadLittleEndian(block + 4 * i);
     }
     std::uint32_t a = state[0];
@@ -145,7 +145,7 @@ void MD5Final(TMD5Digest& digest, TMD5Context& context) {
     MD5Update(context, kPadding, padLength);
     MD5Update(context, bitCount, sizeof bitCount);
 
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         storeLittleEndian(digest.data() + 4 * i, context.State[i]);
     }
     std::memset(&context, 0, sizeof context);

@@ -95,14 +95,17 @@ std::string encodeWith(std::string_view ansi, const std::vector<std::string>& hi
     for (std::size_t i = 0; i < ansi.size(); ++i) {
         const auto byte = static_cast<unsigned char>(ansi[i]);
         const bool atEdge = i == 0 || i + 1 == ansi.size();
+        // Printable ASCII except the comment marks and a space at either end
+        // (which a reader would trim) is written as is.
+        const bool plain =
+            byte >= 0x20 && byte < 0x7F && byte != ';' && byte != '#' && !(byte == ' ' && atEdge);
+        const bool readableHigh =
+            byte >= 0x80 && !highTexts[i].empty() && !isUnclearCharacter(highTexts[i]);
         if (byte == '\\') {
             text += "\\\\";
-        } else if (byte < 0x20 || byte == 0x7F || byte == ';' || byte == '#' ||
-                   (byte == ' ' && atEdge)) {
-            text += hexEscape(byte);
-        } else if (byte < 0x80) {
+        } else if (plain) {
             text.push_back(static_cast<char>(byte));
-        } else if (!highTexts[i].empty() && !isUnclearCharacter(highTexts[i])) {
+        } else if (readableHigh) {
             text += highTexts[i];
         } else {
             text += hexEscape(byte);

@@ -195,7 +195,7 @@ void writeText(IniWriter& writer, const char* key, const TShortString& field,
 }
 
 Status writeSettingsFile(const std::string& path, const std::string& text, unsigned mode) {
-    const Status folder = platform::createPrivateFolders(settingsFolder());
+    Status folder = platform::createPrivateFolders(settingsFolder());
     if (!folder) {
         return folder;
     }

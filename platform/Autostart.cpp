@@ -123,7 +123,7 @@ std::string autostartEntryText(const std::string& executable) {
 
 Status enableAutostart(const std::string& executable) {
     const std::string path = autostartEntryPath();
-    const Status folder = createPrivateFolders(configHome() + "autostart");
+    Status folder = createPrivateFolders(configHome() + "autostart");
     if (!folder) {
         return folder;
     }

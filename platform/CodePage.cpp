@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -16,7 +17,9 @@ using IconvHandle = std::unique_ptr<void, IconvCloser>;
 
 IconvHandle openConverter(std::string_view to, std::string_view from) {
     iconv_t handle = iconv_open(std::string(to).c_str(), std::string(from).c_str());
-    if (handle == reinterpret_cast<iconv_t>(-1)) {
+    // Failure is reported as (iconv_t)-1; comparing the handle's integer value
+    // avoids making a pointer out of an integer.
+    if (reinterpret_cast<std::intptr_t>(handle) == -1) {
         return IconvHandle(nullptr);
     }
     return IconvHandle(handle);

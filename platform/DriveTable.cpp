@@ -226,6 +226,7 @@ BlockDevice describeBlockDevice(unsigned major, unsigned minor, const std::strin
 std::vector<Drive> drivesFromMounts(const std::vector<MountEntry>& mounts,
                                     const std::string& sysfsRoot) {
     std::vector<const MountEntry*> ordered;
+    ordered.reserve(mounts.size());
     for (const MountEntry& entry : mounts) {
         ordered.push_back(&entry);
     }

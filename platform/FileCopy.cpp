@@ -213,7 +213,7 @@ Status writeTemporaryCopy(const std::string& source, const std::string& destinat
             break;
         }
         offset += moved.value();
-        const Status flushed = writeback.written(offset);
+        Status flushed = writeback.written(offset);
         if (!flushed) {
             return flushed;
         }
@@ -235,7 +235,7 @@ Status writeTemporaryCopy(const std::string& source, const std::string& destinat
 // file goes out of scope.
 Status copyThenCommit(const std::string& source, const std::string& destination, CopyState& state) {
     DurableFile file;
-    const Status written = writeTemporaryCopy(source, destination, file, state);
+    Status written = writeTemporaryCopy(source, destination, file, state);
     if (!written) {
         return written;
     }

@@ -24,7 +24,7 @@ using std::chrono::milliseconds;
 constexpr milliseconds kPollSlice{20};
 constexpr milliseconds kPumpSpacing{10};
 // Larger than libcurl's default 16 KiB: fewer callbacks on fast links.
-constexpr long kReceiveBufferBytes = 64 * 1024;
+constexpr long kReceiveBufferBytes = 64L * 1024;
 
 Error failure(HttpFailure kind, std::string message) {
     return Error{static_cast<int>(kind), std::move(message)};

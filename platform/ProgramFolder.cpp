@@ -37,7 +37,7 @@ std::string programFolder() {
 }
 
 std::string dataFolder() {
-    const std::string program = programFolder();
+    std::string program = programFolder();
     if (::access(program.c_str(), W_OK) == 0) {
         return program;
     }

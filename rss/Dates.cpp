@@ -279,7 +279,7 @@ std::int64_t unixTime(int year, int month, int day, int hour, int minute, int se
     const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
     const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
     const std::int64_t days = static_cast<std::int64_t>(era) * 146097 + dayOfEra - 719468;
-    return days * 86400 + hour * 3600 + minute * 60 + second;
+    return days * 86400 + std::int64_t{hour} * 3600 + std::int64_t{minute} * 60 + second;
 }
 
 std::int64_t parseFeedDate(std::string_view text) {

@@ -144,7 +144,7 @@ std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder,
     request.maxRedirects = options.network.maxRedirects;
     request.acceptCompressed = true;
     request.maxBodyBytes = options.network.maxFeedBytes;
-    request.headers.push_back(
+    request.headers.emplace_back(
         "Accept: application/rss+xml, application/atom+xml, application/rdf+xml;q=0.9, "
         "application/xml;q=0.8, text/xml;q=0.8, */*;q=0.5");
     const bool conditional = store.fetch.lastSuccess > 0 &&

@@ -269,7 +269,7 @@ std::string alternateLink(const xmlNode* parent, bool atomOnly) {
             continue;
         }
         const std::string rel = lower(attributeOf(node, "rel"));
-        const std::string href = attributeOf(node, "href");
+        std::string href = attributeOf(node, "href");
         if (href.empty() || !(rel.empty() || rel == "alternate")) {
             continue;
         }
@@ -454,7 +454,6 @@ void readRss(const xmlNode* root, const std::string& url, ParsedFeed& feed) {
             feed.items.push_back(std::move(item));
         }
     });
-    return;
 }
 
 void readAtom(const xmlNode* root, const std::string& url, ParsedFeed& feed) {

@@ -14,10 +14,11 @@
 namespace quillbox::rss {
 
 struct StoreLimits {
-    std::size_t maxItems = 100;                      // per feed, newest kept
-    std::int64_t maxAgeSeconds = 7 * 86400;          // older items are dropped
-    std::size_t maxSeenKeys = 3000;                  // keys of dropped items remembered per feed
-    std::int64_t seenRetentionSeconds = 90 * 86400;  // since the feed last listed them
+    static constexpr std::int64_t kDaySeconds = 86400;
+    std::size_t maxItems = 100;                    // per feed, newest kept
+    std::int64_t maxAgeSeconds = 7 * kDaySeconds;  // older items are dropped
+    std::size_t maxSeenKeys = 3000;                // keys of dropped items remembered per feed
+    std::int64_t seenRetentionSeconds = 90 * kDaySeconds;  // since the feed last listed them
 };
 
 struct StoredItem {

@@ -167,7 +167,7 @@ std::string_view trimmed(std::string_view text) {
 }
 
 std::string resolveUrl(std::string_view base, std::string_view reference) {
-    const std::string ref = escapeForUri(trimmed(reference));
+    std::string ref = escapeForUri(trimmed(reference));
     const std::string from = escapeForUri(trimmed(base));
     const UriParts r = splitUri(ref);
     if (!r.scheme.empty() || from.empty()) {

@@ -140,7 +140,7 @@ class Repairer {
                 return;  // an unfinished tag; let the parser recover
             }
             if (c == '"' || c == '\'') {
-                quote = quote == 0 ? c : (quote == c ? 0 : quote);
+                quote = quote == 0 ? c : (quote == c ? '\0' : quote);
             }
             if (c == '&') {
                 reference();
@@ -158,7 +158,7 @@ class Repairer {
         while (at < m_in.size()) {
             const char c = m_in[at];
             if (quote != 0) {
-                quote = c == quote ? 0 : quote;
+                quote = c == quote ? '\0' : quote;
             } else if (c == '"' || c == '\'') {
                 quote = c;
             } else if (c == '[') {

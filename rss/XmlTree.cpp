@@ -14,7 +14,7 @@ namespace quillbox::rss {
 namespace {
 
 // Declared entities expand to at most this much text in one document.
-constexpr std::size_t kEntityBudget = 64 * 1024;
+constexpr std::size_t kEntityBudget = std::size_t{64} * 1024;
 constexpr int kEntityDepth = 8;
 
 xmlParserInputPtr refuseExternal(const char* /*url*/, const char* /*id*/,

@@ -30,7 +30,7 @@ struct Fb2Options {
     // Embed the items' stored pictures; when false no picture file is read.
     bool includeImages = true;
     // Pictures larger than this are left out.
-    std::uint64_t maxImageBytes = 8 * 1024 * 1024;
+    std::uint64_t maxImageBytes = std::uint64_t{8} * 1024 * 1024;
     // End each item with a paragraph linking to the item's page.
     bool includeItemLinks = true;
 };

@@ -20,7 +20,7 @@ namespace quillbox::rss::fb2 {
 namespace {
 
 // Larger item texts are cut; no feed item needs more.
-constexpr std::size_t kMaxHtmlBytes = 16 * 1024 * 1024;
+constexpr std::size_t kMaxHtmlBytes = std::size_t{16} * 1024 * 1024;
 
 struct XmlFree {
     void operator()(xmlChar* text) const { xmlFree(text); }

@@ -13,7 +13,7 @@ namespace {
 
 // Base64 turns 3 bytes into 4 characters, so chunks of a multiple of 3 bytes
 // can be encoded one after another as a single value.
-constexpr std::size_t kChunkBytes = 3 * 16 * 1024;
+constexpr std::size_t kChunkBytes = std::size_t{3} * 16 * 1024;
 
 class FileDescriptor {
   public:

@@ -11,7 +11,7 @@ namespace quillbox::rss::fb2 {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr std::size_t kBufferSize = std::size_t{256} * 1024;
 
 const xmlChar* xml(const char* text) {
     return reinterpret_cast<const xmlChar*>(text);

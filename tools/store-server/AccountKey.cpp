@@ -17,7 +17,7 @@ using DigestContext = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
 std::string lowerHex(const unsigned char* bytes, unsigned int count) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string hex;
-    hex.reserve(2 * count);
+    hex.reserve(std::size_t{2} * count);
     for (unsigned int i = 0; i < count; ++i) {
         hex.push_back(kDigits[bytes[i] >> 4]);
         hex.push_back(kDigits[bytes[i] & 0x0F]);
@@ -44,9 +44,10 @@ std::string accountKey(int dayOfMonth, std::string_view login, std::string_view 
 }
 
 bool keyAccepted(std::string_view key, std::string_view login, std::string_view password) {
+    constexpr std::time_t kDaySeconds = 86400;
     const std::time_t now = std::time(nullptr);
     for (int offset : {-1, 0, 1}) {
-        const std::time_t moment = now + offset * 24 * 60 * 60;
+        const std::time_t moment = now + offset * kDaySeconds;
         std::tm local{};
         ::localtime_r(&moment, &local);
         if (key == accountKey(local.tm_mday, login, password) ||

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -28,7 +27,7 @@ class FileHandle {
     int m_fd;
 };
 
-constexpr std::size_t kBlock = 16 * 1024;
+constexpr std::size_t kBlock = std::size_t{16} * 1024;
 
 }  // namespace
 
@@ -41,7 +40,7 @@ BodySource stringBody(std::string bytes) {
             return std::size_t{0};
         }
         const std::size_t count = std::min<std::size_t>(length, shared->size() - offset);
-        std::memcpy(out, shared->data() + offset, count);
+        std::copy_n(shared->data() + offset, count, out);
         return count;
     };
     return body;
@@ -118,8 +117,11 @@ void sendBody(httplib::Response& response, BodySource body, const std::string& c
                 }
                 chunk = std::min<std::size_t>(
                     chunk, std::max<std::int64_t>(1, state->bytesPerSecond / 20));
-                const auto due = state->start + std::chrono::microseconds(static_cast<std::int64_t>(
-                                                    offset * 1e6 / state->bytesPerSecond));
+                // Offsets and rates are far below 2^53: exact as doubles.
+                const double dueMicroseconds =
+                    static_cast<double>(offset) * 1e6 / static_cast<double>(state->bytesPerSecond);
+                const auto due = state->start + std::chrono::microseconds(
+                                                    static_cast<std::int64_t>(dueMicroseconds));
                 const auto now = std::chrono::steady_clock::now();
                 if (due > now && !waitFor(std::chrono::duration_cast<std::chrono::milliseconds>(
                                      due - now + std::chrono::milliseconds(1)))) {

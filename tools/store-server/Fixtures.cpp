@@ -83,9 +83,9 @@ class AccountReader {
             if (kind == "password" && fields.size() == 1) {
                 account.password = fields[0];
             } else if (kind == "balance" && fields.size() == 1) {
-                account.entries.push_back(BalanceEntry{fields[0]});
+                account.entries.emplace_back(BalanceEntry{fields[0]});
             } else if (kind == "payment" && fields.size() == 3) {
-                account.entries.push_back(PaymentEntry{fields[0], fields[1], fields[2]});
+                account.entries.emplace_back(PaymentEntry{fields[0], fields[1], fields[2]});
             } else if (kind == "shelf" && fields.size() >= 2) {
                 closeShelf();
                 ShelfEntry shelf{fields[0], fields[1], {}};
@@ -95,7 +95,7 @@ class AccountReader {
                     }
                     shelf.count = fields[i].substr(6);
                 }
-                account.entries.push_back(std::move(shelf));
+                account.entries.emplace_back(std::move(shelf));
                 lastShelfIndex = account.entries.size() - 1;
                 haveShelf = true;
                 booksOnShelf = 0;
@@ -114,7 +114,7 @@ class AccountReader {
                 if (!error.empty()) {
                     return where(number) + error;
                 }
-                account.entries.push_back(std::move(book));
+                account.entries.emplace_back(std::move(book));
                 ++booksOnShelf;
             } else {
                 return where(number) + "unknown item or wrong number of fields";

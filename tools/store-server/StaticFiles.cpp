@@ -4,7 +4,11 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <cctype>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -60,6 +64,43 @@ bool tagMatches(const std::string& list, const std::string& tag, const std::stri
     return false;
 }
 
+// Reads up to three characters other than blanks, after any blanks; false
+// when there are none.
+bool readWord(const char*& at, char (&word)[4]) {
+    while (std::isspace(static_cast<unsigned char>(*at)) != 0) {
+        ++at;
+    }
+    std::size_t length = 0;
+    while (length < 3 && *at != '\0' && std::isspace(static_cast<unsigned char>(*at)) == 0) {
+        word[length++] = *at++;
+    }
+    word[length] = '\0';
+    return length > 0;
+}
+
+// Reads one decimal int, optionally signed, after any blanks; false when there
+// is none or it does not fit.
+bool readNumber(const char*& at, int& value) {
+    char* end = nullptr;
+    errno = 0;
+    const long number = std::strtol(at, &end, 10);
+    if (end == at || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
+        return false;
+    }
+    value = static_cast<int>(number);
+    at = end;
+    return true;
+}
+
+// Reads the character expected next; false when another one is there.
+bool readLiteral(const char*& at, char expected) {
+    if (*at != expected) {
+        return false;
+    }
+    ++at;
+    return true;
+}
+
 }  // namespace
 
 std::string httpDate(std::time_t time) {
@@ -81,8 +122,13 @@ bool parseHttpDate(const std::string& text, std::time_t& time) {
     char day[4] = {};
     char month[4] = {};
     std::tm parts{};
-    if (std::sscanf(text.c_str(), "%3s, %d %3s %d %d:%d:%d GMT", day, &parts.tm_mday, month,
-                    &parts.tm_year, &parts.tm_hour, &parts.tm_min, &parts.tm_sec) != 7) {
+    // "DAY, DD MON YYYY HH:MM:SS"; blanks may precede each field and the zone
+    // after the seconds is not read.
+    const char* at = text.c_str();
+    if (!readWord(at, day) || !readLiteral(at, ',') || !readNumber(at, parts.tm_mday) ||
+        !readWord(at, month) || !readNumber(at, parts.tm_year) || !readNumber(at, parts.tm_hour) ||
+        !readLiteral(at, ':') || !readNumber(at, parts.tm_min) || !readLiteral(at, ':') ||
+        !readNumber(at, parts.tm_sec)) {
         return false;
     }
     parts.tm_mon = -1;

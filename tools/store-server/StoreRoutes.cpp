@@ -82,7 +82,10 @@ void RequestLog::add(const httplib::Request& request) {
             name == "LOCAL_PORT") {
             continue;
         }
-        entry += name + ": " + value + "\r\n";
+        entry += name;
+        entry += ": ";
+        entry += value;
+        entry += "\r\n";
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     m_entries.push_back(std::move(entry));

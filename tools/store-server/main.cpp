@@ -41,6 +41,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -71,6 +72,18 @@ int usage(const char* message) {
     return 2;
 }
 
+// Reads a whole decimal port number; false when the text is not one of 0..65535.
+bool readPort(const std::string& text, int& port) {
+    char* end = nullptr;
+    errno = 0;
+    const long number = std::strtol(text.c_str(), &end, 10);
+    if (end == text.c_str() || *end != '\0' || errno == ERANGE || number < 0 || number > 65535) {
+        return false;
+    }
+    port = static_cast<int>(number);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,7 +93,10 @@ int main(int argc, char** argv) {
         const std::string argument = argv[i];
         const bool hasValue = i + 1 < argc;
         if (argument == "--port" && hasValue) {
-            options.port = std::atoi(argv[++i]);
+            const std::string value = argv[++i];
+            if (!readPort(value, options.port)) {
+                return usage(("bad port " + value + " (expected 0 to 65535)").c_str());
+            }
         } else if (argument == "--fixtures" && hasValue) {
             options.fixtures = argv[++i];
         } else if (argument == "--static" && hasValue) {
@@ -149,7 +165,7 @@ int main(int argc, char** argv) {
         listening = false;
     });
 
-    const timespec poll{0, 200 * 1000 * 1000};
+    const timespec poll{0, 200L * 1000 * 1000};
     while (listening) {
         if (sigtimedwait(&stopSignals, nullptr, &poll) > 0) {
             break;
