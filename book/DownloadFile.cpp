@@ -1,7 +1,6 @@
 #include "book/DownloadFile.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <climits>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include "book/StoreConfig.h"
 #include "common/FixedText.h"
 #include "common/SafeFolderName.h"
+#include "platform/Clock.h"
 #include "platform/DriveTable.h"
 #include "platform/Http.h"
 #include "platform/PathNormaliser.h"
@@ -57,61 +57,65 @@ std::string programFileName(const TApplication* application) {
     return name.empty() ? std::string("quillbox") : name;
 }
 
-// Cuts the arriving bytes into blocks of kDownloadBlockBytes (only the last
-// may be shorter); after each block the file grows, the percent moves and the
-// application's messages are processed.
-class BlockProgress {
+// Writes the arriving bytes to the part file and shows how far the download
+// is. Showing (bar, label) and processing the application's messages cost far
+// more than a block of bytes, so they happen at most every
+// kDownloadProgressInterval. The HTTP layer processes messages between its
+// polls through processMessages(), which restarts that interval: the body sink
+// processes them only when one perform of the transfer delivers for longer.
+class DownloadProgress {
   public:
-    BlockProgress(PartFile& part, std::uint32_t size, TProgressBar* bar, TLabel* label,
-                  const platform::Pump& processMessages)
+    DownloadProgress(PartFile& part, std::uint32_t size, TProgressBar* bar, TLabel* label,
+                     const platform::Pump& processMessages)
         : m_part(part),
           m_size(size),
           m_bar(bar),
           m_label(label),
-          m_processMessages(processMessages) {}
+          m_processMessages(processMessages),
+          m_lastShown(platform::clockNow()),
+          m_lastProcessed(m_lastShown) {}
 
-    // Returns false when the file could not be written.
+    // The body sink. Returns false when the file could not be written.
     bool take(const char* data, std::size_t size) {
-        while (size > 0) {
-            if (m_pendingSize == 0 && size >= kDownloadBlockBytes) {
-                if (!block(data, kDownloadBlockBytes)) {
-                    return false;
-                }
-                data += kDownloadBlockBytes;
-                size -= kDownloadBlockBytes;
-                continue;
-            }
-            const std::size_t taken = std::min(size, kDownloadBlockBytes - m_pendingSize);
-            std::memcpy(m_pending.data() + m_pendingSize, data, taken);
-            m_pendingSize += taken;
-            data += taken;
-            size -= taken;
-            if (m_pendingSize == kDownloadBlockBytes && !flush()) {
-                return false;
-            }
+        if (!m_part.write(data, size)) {
+            m_writeFailed = true;
+            return false;
+        }
+        m_received += size;
+        const platform::ClockTime now = platform::clockNow();
+        if (due(m_lastShown, now)) {
+            show();
+            m_lastShown = now;
+        }
+        if (due(m_lastProcessed, now)) {
+            processMessages();
         }
         return true;
     }
 
-    // Writes what is left of the last block; false when a write failed.
-    bool flush() {
-        if (m_failed) {
-            return false;
-        }
-        const std::size_t size = m_pendingSize;
-        m_pendingSize = 0;
-        return size == 0 || block(m_pending.data(), size);
+    // The pump given to the HTTP layer.
+    void processMessages() {
+        m_processMessages();
+        m_lastProcessed = platform::clockNow();
     }
 
-    std::uint64_t received() const { return m_received; }
+    // Shows the final count and lets the window paint it.
+    void finish() {
+        show();
+        processMessages();
+    }
+
+    // The bytes written; 0 after a write failed.
+    std::uint64_t written() const { return m_writeFailed ? 0 : m_received; }
 
   private:
-    bool block(const char* data, std::size_t size) {
-        if (!m_part.write(data, size)) {
-            m_failed = true;
-            return false;
-        }
-        m_received += size;
+    // Whether the interval has passed since then; also when the clock was set
+    // back past then.
+    static bool due(platform::ClockTime then, platform::ClockTime now) {
+        return now - then >= kDownloadProgressInterval || now < then;
+    }
+
+    void show() {
         const std::uint64_t percent = downloadPercent(m_received, m_size);
         if (m_label != nullptr) {
             m_label->SetCaption((std::to_string(percent) + "%").c_str());
@@ -119,8 +123,6 @@ class BlockProgress {
         if (m_bar != nullptr) {
             m_bar->SetPosition(static_cast<int>(std::min<std::uint64_t>(percent, INT_MAX)));
         }
-        m_processMessages();
-        return true;
     }
 
     PartFile& m_part;
@@ -128,10 +130,10 @@ class BlockProgress {
     TProgressBar* m_bar;
     TLabel* m_label;
     const platform::Pump& m_processMessages;
-    std::array<char, kDownloadBlockBytes> m_pending{};
-    std::size_t m_pendingSize = 0;
     std::uint64_t m_received = 0;
-    bool m_failed = false;
+    bool m_writeFailed = false;
+    platform::ClockTime m_lastShown;
+    platform::ClockTime m_lastProcessed;
 };
 
 // Waits for the browser's visit to the account page, processing messages.
@@ -249,12 +251,13 @@ std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUse
     if (!part.open(platform::toNativePath(shelfFolder + fileName), onRemovableDrive(folder))) {
         return kDownloadFailed;
     }
-    BlockProgress progress(part, book.Size, bar, label, processMessages);
+    DownloadProgress progress(part, book.Size, bar, label, processMessages);
     // A transfer that breaks off simply ends the data; the count decides.
     (void)platform::httpGet(
-        bookRequest(book, user, application), processMessages,
+        bookRequest(book, user, application), [&progress] { progress.processMessages(); },
         [&progress](const char* data, std::size_t size) { return progress.take(data, size); });
-    std::uint64_t received = progress.flush() ? progress.received() : 0;
+    progress.finish();
+    std::uint64_t received = progress.written();
     if (!part.finish()) {
         received = 0;
     }

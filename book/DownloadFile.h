@@ -22,9 +22,9 @@ inline constexpr std::uint8_t kDownloadNoFolder = kBookDownloadNoFolder;
 inline constexpr std::chrono::milliseconds kBrowserVisitLimit{30000};
 // No byte of the book for this long ends the download.
 inline constexpr std::chrono::milliseconds kDownloadStallTimeout{30000};
-// The book arrives in blocks of this size; after each the progress moves and
-// the application's messages are processed.
-inline constexpr std::size_t kDownloadBlockBytes = 1024;
+// While the book arrives, the bar and the label move and the application's
+// messages are processed at most this often (and once more at the end).
+inline constexpr std::chrono::milliseconds kDownloadProgressInterval{50};
 
 // Fetches the book at the store's root + book.Id into folder + the shelf's
 // folder name + "/" + Title + BookType (without / \ ? * : " < > |):
@@ -32,7 +32,8 @@ inline constexpr std::size_t kDownloadBlockBytes = 1024;
 // login and password (4 when it fails); the browser's visit to the account
 // page, which lets the download in (4 when it does not complete within
 // kBrowserVisitLimit); then the download, moving bar and label ("N%") and
-// processing the application's messages after every block. Returns 255 when
+// processing the application's messages every kDownloadProgressInterval of the
+// platform clock, and showing the final count at the end. Returns 255 when
 // at least book.Size bytes arrived, else 4 (also for Size 0). The file is
 // written under a temporary name in the same folder and renamed only when
 // complete, so a failed download leaves nothing under the book's name; on a

@@ -1,14 +1,16 @@
 // Download throughput from the store stand-in on 127.0.0.1: DownloadFile (the
-// account request, the browser's visit and the book in 1024-byte blocks with
-// progress, written to a temporary file, synced and renamed) and the plain
-// HTTP layer writing to a file, each beside the curl command fetching the same
-// bytes. Prints the throughput ratios at the end.
+// account request, the browser's visit and the book with its progress, written
+// to a temporary file and renamed) and the plain HTTP layer writing to a file,
+// each beside the curl command fetching the same bytes. Prints wall time, CPU
+// time (user + system; for curl the child's) and throughput of each side by
+// side at the end, with the ratios.
 //
 //   download_bench [--size=BYTES] [google benchmark flags]   (default 200 MiB)
 
 #include <benchmark/benchmark.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,39 +45,71 @@ std::string g_work;    // temporary folder of the run, with a trailing '/'
 std::string g_server;  // "http://127.0.0.1:PORT/"
 std::string g_cookieFile;
 
-// Seconds and bytes of every timed run, by benchmark.
-std::map<std::string, std::pair<double, double>> g_totals;
+// Wall seconds, CPU seconds and bytes of every timed run, by benchmark.
+struct Totals {
+    double wallSeconds = 0;
+    double cpuSeconds = 0;
+    double bytes = 0;
+    int runs = 0;
+};
+std::map<std::string, Totals> g_totals;
 
-void record(const std::string& name, Clock::duration elapsed, benchmark::State& state) {
+void record(const std::string& name, Clock::duration elapsed, double cpuSeconds,
+            benchmark::State& state) {
     const double seconds = std::chrono::duration<double>(elapsed).count();
     state.SetIterationTime(seconds);
-    g_totals[name].first += seconds;
-    g_totals[name].second += static_cast<double>(g_size);
+    Totals& totals = g_totals[name];
+    totals.wallSeconds += seconds;
+    totals.cpuSeconds += cpuSeconds;
+    totals.bytes += static_cast<double>(g_size);
+    ++totals.runs;
 }
 
+double seconds(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+// User + system time of this process (all its threads) so far.
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The window's objects do nothing but count their calls.
 class QuietApplication : public TApplication {
   public:
     void ProcessMessages() override {
+        ++calls;
         if (browser != nullptr) {
             browser->pump();
         }
     }
     std::string ExeName() const override { return "/usr/bin/quillbox"; }
     platform::BrowserStandIn* browser = nullptr;
+    long calls = 0;
 };
 
 class QuietBar : public TProgressBar {
   public:
-    void SetPosition(int position) override { benchmark::DoNotOptimize(position); }
+    void SetPosition(int position) override {
+        benchmark::DoNotOptimize(position);
+        ++calls;
+    }
+    long calls = 0;
 };
 
 class QuietLabel : public TLabel {
   public:
-    void SetCaption(const char* caption) override { benchmark::DoNotOptimize(caption); }
+    void SetCaption(const char* caption) override {
+        benchmark::DoNotOptimize(caption);
+        ++calls;
+    }
+    long calls = 0;
 };
 
-// Runs a program to its end; throws when it fails.
-void run(const std::vector<std::string>& arguments) {
+// Runs a program to its end; returns its user + system time. Throws when it fails.
+double run(const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -86,10 +120,12 @@ void run(const std::vector<std::string>& arguments) {
         throw std::runtime_error("cannot start " + arguments[0]);
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         throw std::runtime_error(arguments[0] + " failed");
     }
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // The fixture of the benchmark's account: one shelf with one big book.
@@ -131,10 +167,11 @@ void BM_DownloadFile(benchmark::State& state) {
     QuietBar bar;
     QuietLabel label;
     for (auto _ : state) {
+        const double cpuStart = processCpuSeconds();
         const Clock::time_point start = Clock::now();
         const std::uint8_t result =
             book::DownloadFile(book, folder, user, &application, &browser, &bar, &label, false);
-        record("DownloadFile", Clock::now() - start, state);
+        record("DownloadFile", Clock::now() - start, processCpuSeconds() - cpuStart, state);
         if (result != book::kDownloadDone) {
             state.SkipWithError("the download failed");
             break;
@@ -142,14 +179,21 @@ void BM_DownloadFile(benchmark::State& state) {
         std::filesystem::remove(folder + "Bench/Big.fb2");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * g_size));
+    const auto perRun = [&state](long calls) {
+        return static_cast<double>(calls) / static_cast<double>(state.iterations());
+    };
+    state.counters["bar_moves"] = perRun(bar.calls);
+    state.counters["captions"] = perRun(label.calls);
+    state.counters["message_processing"] = perRun(application.calls);
 }
 
 void BM_CurlCommandBook(benchmark::State& state) {
     const std::string target = g_work + "curl-book";
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        run({"curl", "-s", "-f", "-b", g_cookieFile, "-o", target, g_server + "big/1.fb2"});
-        record("curl book", Clock::now() - start, state);
+        const double cpu =
+            run({"curl", "-s", "-f", "-b", g_cookieFile, "-o", target, g_server + "big/1.fb2"});
+        record("curl book", Clock::now() - start, cpu, state);
         if (std::filesystem::file_size(target) != g_size) {
             state.SkipWithError("curl fetched the wrong size");
             break;
@@ -164,9 +208,10 @@ void BM_CurlCommandBookSynced(benchmark::State& state) {
     const std::string target = g_work + "curl-book";
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        run({"curl", "-s", "-f", "-b", g_cookieFile, "-o", target, g_server + "big/1.fb2"});
-        run({"sync", target});
-        record("curl+sync book", Clock::now() - start, state);
+        const double cpu =
+            run({"curl", "-s", "-f", "-b", g_cookieFile, "-o", target, g_server + "big/1.fb2"}) +
+            run({"sync", target});
+        record("curl+sync book", Clock::now() - start, cpu, state);
         std::filesystem::remove(target);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * g_size));
@@ -177,6 +222,7 @@ void BM_HttpGetToFile(benchmark::State& state) {
     platform::HttpRequest request;
     request.url = g_server + "_size/" + std::to_string(g_size);
     for (auto _ : state) {
+        const double cpuStart = processCpuSeconds();
         const Clock::time_point start = Clock::now();
         std::FILE* file = std::fopen(target.c_str(), "wb");
         const Result<platform::HttpResponse> answer = platform::httpGet(
@@ -185,7 +231,7 @@ void BM_HttpGetToFile(benchmark::State& state) {
                 return std::fwrite(data, 1, size, file) == size;
             });
         std::fclose(file);
-        record("httpGet", Clock::now() - start, state);
+        record("httpGet", Clock::now() - start, processCpuSeconds() - cpuStart, state);
         if (!answer || std::filesystem::file_size(target) != g_size) {
             state.SkipWithError("the GET failed");
             break;
@@ -199,8 +245,9 @@ void BM_CurlCommandPlain(benchmark::State& state) {
     const std::string target = g_work + "curl-plain";
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        run({"curl", "-s", "-f", "-o", target, g_server + "_size/" + std::to_string(g_size)});
-        record("curl plain", Clock::now() - start, state);
+        const double cpu =
+            run({"curl", "-s", "-f", "-o", target, g_server + "_size/" + std::to_string(g_size)});
+        record("curl plain", Clock::now() - start, cpu, state);
         std::filesystem::remove(target);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * g_size));
@@ -213,8 +260,19 @@ BENCHMARK(BM_HttpGetToFile)->UseManualTime()->Unit(benchmark::kMillisecond)->Ite
 BENCHMARK(BM_CurlCommandPlain)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 double throughput(const std::string& name) {
-    const auto& [seconds, bytes] = g_totals[name];
-    return seconds > 0 ? bytes / seconds / (1024.0 * 1024.0) : 0.0;
+    const Totals& totals = g_totals[name];
+    return totals.wallSeconds > 0 ? totals.bytes / totals.wallSeconds / (1024.0 * 1024.0) : 0.0;
+}
+
+// Mean wall and CPU seconds of one run.
+double meanWall(const std::string& name) {
+    const Totals& totals = g_totals[name];
+    return totals.runs > 0 ? totals.wallSeconds / totals.runs : 0.0;
+}
+
+double meanCpu(const std::string& name) {
+    const Totals& totals = g_totals[name];
+    return totals.runs > 0 ? totals.cpuSeconds / totals.runs : 0.0;
 }
 
 }  // namespace
@@ -252,18 +310,23 @@ int main(int argc, char** argv) {
         benchmark::Initialize(&restCount, rest.data());
         benchmark::RunSpecifiedBenchmarks();
         benchmark::Shutdown();
-        std::printf("\n%-14s %10s\n", "", "MiB/s");
+        std::printf("\nMean of one run of %.0f MiB:\n", static_cast<double>(g_size) / 1048576.0);
+        std::printf("%-14s %10s %10s %10s\n", "", "wall s", "CPU s", "MiB/s");
         for (const char* name :
              {"DownloadFile", "curl book", "curl+sync book", "httpGet", "curl plain"}) {
-            std::printf("%-14s %10.1f\n", name, throughput(name));
+            std::printf("%-14s %10.3f %10.3f %10.1f\n", name, meanWall(name), meanCpu(name),
+                        throughput(name));
         }
-        if (throughput("curl book") > 0 && throughput("curl plain") > 0) {
-            std::printf("DownloadFile / curl (book with cookie): %.3f\n",
-                        throughput("DownloadFile") / throughput("curl book"));
-            std::printf("DownloadFile / curl + sync of the file:  %.3f\n",
+        if (throughput("curl book") > 0 && throughput("curl plain") > 0 &&
+            meanCpu("curl book") > 0 && meanCpu("curl plain") > 0) {
+            std::printf("DownloadFile / curl (book with cookie): throughput %.3f, CPU %.3f\n",
+                        throughput("DownloadFile") / throughput("curl book"),
+                        meanCpu("DownloadFile") / meanCpu("curl book"));
+            std::printf("DownloadFile / curl + sync of the file:  throughput %.3f\n",
                         throughput("DownloadFile") / throughput("curl+sync book"));
-            std::printf("httpGet to a file / curl (plain body):  %.3f\n",
-                        throughput("httpGet") / throughput("curl plain"));
+            std::printf("httpGet to a file / curl (plain body):  throughput %.3f, CPU %.3f\n",
+                        throughput("httpGet") / throughput("curl plain"),
+                        meanCpu("httpGet") / meanCpu("curl plain"));
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "download_bench: %s\n", error.what());

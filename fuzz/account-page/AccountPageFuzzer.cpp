@@ -1,11 +1,15 @@
 // Any bytes as an account page: the reader must stay inside its window and the
-// records' fields, and leave a library within its limits.
+// records' fields, and leave a library within its limits; reading the page in
+// small blocks (their size taken from the first byte) must give the same
+// records as reading it in the usual ones.
 
 #include <stdio.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "book/AccountPageReader.h"
 #include "book/BookLibrary.h"
@@ -51,21 +55,49 @@ void checkLimits(const TBookLibrary& library, const TMoney& money) {
     }
 }
 
+// The bytes of money and of every shelf and book record.
+std::string recordBytes(const TBookLibrary& library, const TMoney& money) {
+    std::string bytes(reinterpret_cast<const char*>(&money), sizeof money);
+    for (int s = 0; s < library.ShelfCount; ++s) {
+        const TBookShelf& shelf = *library.Shelves[s];
+        bytes.append(reinterpret_cast<const char*>(&shelf), kBookShelfRecordSize);
+        for (int b = 0; b < shelf.BookCount; ++b) {
+            bytes.append(reinterpret_cast<const char*>(shelf.BookList[b]), sizeof(TBook));
+        }
+    }
+    return bytes;
+}
+
+// Reads the page in blocks of blockBytes; the records' bytes and the result,
+// nothing when the page could not be opened.
+std::optional<std::string> readInBlocks(const std::uint8_t* data, std::size_t size,
+                                        std::size_t blockBytes) {
+    FILE* page = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+    if (page == nullptr) {
+        return std::nullopt;
+    }
+    TBookLibrary library{};
+    TMoney money{};
+    const auto result = quillbox::book::readAccountPage(page, library, money, blockBytes);
+    fclose(page);
+    checkLimits(library, money);
+    std::string bytes = recordBytes(library, money);
+    bytes.push_back(static_cast<char>(result));
+    quillbox::book::DeleteBookLibrary(library);
+    return bytes;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
         return 0;
     }
-    FILE* page = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
-    if (page == nullptr) {
-        return 0;
+    const std::optional<std::string> usual =
+        readInBlocks(data, size, quillbox::book::kPageBlockBytes);
+    const std::optional<std::string> small = readInBlocks(data, size, 1 + data[0] % 32);
+    if (usual && small && *usual != *small) {
+        __builtin_trap();
     }
-    TBookLibrary library{};
-    TMoney money{};
-    quillbox::book::readAccountPage(page, library, money);
-    fclose(page);
-    checkLimits(library, money);
-    quillbox::book::DeleteBookLibrary(library);
     return 0;
 }

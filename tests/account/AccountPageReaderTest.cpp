@@ -2,6 +2,7 @@
 // the limits, and the mends (the window is never overrun; books before any
 // shelf are dropped).
 
+#include <cstdio>
 #include <string>
 
 #include "tests/account/AccountPageTestSupport.h"
@@ -10,6 +11,19 @@ namespace quillbox::book::test {
 namespace {
 
 using ReaderTest = AccountPageTest;
+
+// The bytes of money and of every shelf and book record read.
+std::string recordBytes(const TBookLibrary& library, const TMoney& money) {
+    std::string bytes(reinterpret_cast<const char*>(&money), sizeof money);
+    for (int s = 0; s < library.ShelfCount; ++s) {
+        const TBookShelf& shelf = *library.Shelves[s];
+        bytes.append(reinterpret_cast<const char*>(&shelf), kBookShelfRecordSize);
+        for (int b = 0; b < shelf.BookCount; ++b) {
+            bytes.append(reinterpret_cast<const char*>(shelf.BookList[b]), sizeof(TBook));
+        }
+    }
+    return bytes;
+}
 
 TEST_F(ReaderTest, ReadsShelvesBooksMagazinesBalanceAndPaymentsOfAPage) {
     const std::string page =
@@ -44,6 +58,44 @@ TEST_F(ReaderTest, ReadsShelvesBooksMagazinesBalanceAndPaymentsOfAPage) {
     EXPECT_EQ(fieldText(money.Payments[1].Date), "01.03.2024");
     EXPECT_EQ(fieldText(money.Payments[1].Type), "Payment 1");
     EXPECT_EQ(fieldText(money.Payments[1].Summ), "100,00");
+}
+
+TEST_F(ReaderTest, BlockEdgesInsideMarkersKeysAndLineBreaksChangeNothing) {
+    const std::string magazine = "<!-- magazin --!>  Title=Monthly;\r\nId=m/1.fb2;BookType=.fb2;";
+    const std::string entries =
+        pageHead() + shelfLine("Prose", "101") + bookLines("First", "1234") + magazine +
+        "Size=77;<!-- magazin --!>\r\n<!-- Balance  --!> <!-- value=1 250,00 --!>\r\n"
+        "<!-- Balance  --!>\r\n" +
+        paymentLines(1) + "end\r\nend\r\n";
+    const std::string tooLongLine =
+        shelfLine("Prose", "1") + bookLines("Before") + std::string(1200, 'x') + "\r\nend\r\n";
+    const struct {
+        std::string page;
+        PageReadResult result;
+        int books;
+    } pages[] = {{entries, PageReadResult::Complete, 2},
+                 {tooLongLine, PageReadResult::WindowOverflow, 1}};
+    const std::string path = folder.file("blocks");
+    for (const auto& [page, result, books] : pages) {
+        DeleteBookLibrary(library);
+        money = TMoney{};
+        ASSERT_EQ(readPage(page), result);
+        ASSERT_EQ(library.ShelfCount, 1);
+        ASSERT_EQ(shelf(1).BookCount, books);
+        const std::string whole = recordBytes(library, money);
+        quillbox::test::writeFile(path, page);
+        // 1 cuts every marker; 2 and 3 cut CR LF pairs; 14, 17 and 19 are marker lengths.
+        for (const std::size_t blockBytes : {1, 2, 3, 7, 14, 17, 19, 64}) {
+            TBookLibrary blockLibrary{};
+            TMoney blockMoney{};
+            std::FILE* file = std::fopen(path.c_str(), "rb");
+            ASSERT_NE(file, nullptr);
+            EXPECT_EQ(readAccountPage(file, blockLibrary, blockMoney, blockBytes), result);
+            std::fclose(file);
+            EXPECT_EQ(recordBytes(blockLibrary, blockMoney), whole) << "blocks of " << blockBytes;
+            DeleteBookLibrary(blockLibrary);
+        }
+    }
 }
 
 TEST_F(ReaderTest, TwoShelvesOnTheFirstTwoLinesNeedTwoMoreLinesToBothBeAdded) {

@@ -65,6 +65,19 @@ TEST_F(PageWindowTest, FindCountsFromOneAfterTheOffsetAndIsZeroWhenAbsentOrPastT
     EXPECT_EQ(window.find(";", 25), 0);
 }
 
+TEST_F(PageWindowTest, AZeroEndsTheTextSearchedUntilItIsCutOff) {
+    ASSERT_TRUE(window.append(pageOf(std::string("ab\0cd;Id=7;\n", 12))));
+    EXPECT_EQ(window.length(), 11);
+    EXPECT_EQ(window.find("cd", 0), 0);
+    EXPECT_EQ(window.find("cd", 3), 1);
+    EXPECT_EQ(window.value("Id=", ";", 0), "");
+    EXPECT_EQ(window.value("Id=", ";", 6), "7");
+    window.setPosition(3);
+    window.cut();
+    EXPECT_EQ(window.find("cd", 0), 1);
+    EXPECT_EQ(window.find(";", 0), 3);
+}
+
 TEST_F(PageWindowTest, ValueTakesTheTextBetweenKeyAndFirstEndMark) {
     ASSERT_TRUE(window.append(pageOf("  Name=Shelf one;Id=7;\n")));
     EXPECT_EQ(window.value("Name=", ";", 2), "Shelf one");
