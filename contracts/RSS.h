@@ -25,7 +25,8 @@ inline constexpr std::uint8_t kRssHostUnreachable = 3;
 // LoadRSSNewsFromURL: the server answered without a usable document (error
 // status, empty, too large).
 inline constexpr std::uint8_t kRssNoDocument = 4;
-// LoadRSSNewsFromURL: the document is not a feed the library can read.
+// LoadRSSNewsFromURL: the document is not a feed the library can read (also a
+// feed whose declared entities loop or expand beyond the library's limit).
 inline constexpr std::uint8_t kRssNotAFeed = 9;
 // List functions: the position lies outside the list, or the list is full.
 inline constexpr std::uint8_t kRssRefused = 1;
@@ -66,7 +67,8 @@ QUILLBOX_EXPORT std::uint8_t DeleteFromRSSList(std::uint16_t position, TRSSList*
 // pictures switch; application (may be null) is pumped while the network waits;
 // browser and the last argument are unused. Returns kRssOk (also when the feed
 // is unchanged since the last fetch), kRssHostUnreachable, kRssNoDocument (also
-// for a null entry) or kRssNotAFeed.
+// for a null entry) or kRssNotAFeed. A failure leaves the news kept so far as
+// it was; the next book lists the feed among those that could not be updated.
 QUILLBOX_EXPORT std::uint8_t LoadRSSNewsFromURL(TRSSItem* entry, const char* folder,
                                                 TUserData* userData, TApplication* application,
                                                 TWebBrowser* browser, std::uint8_t unused);

@@ -18,6 +18,7 @@
 #include <set>
 
 #include "contracts/RSS.h"
+#include "rss/DeliveredKeys.h"
 #include "rss/Files.h"
 #include "rss/NewsStore.h"
 #include "rss/RecordFormat.h"
@@ -115,10 +116,14 @@ std::uint8_t markDelivered(const std::string& rssFolder, const std::string& book
         const std::string path = joinPath(rssFolder, "news/" + file);
         Result<FeedStore> read = readStoreFile(path);
         if (!read.ok()) {
-            // A store gone or damaged since: nothing left there to mark.
+            // A store gone or damaged since: its keys file alone records the
+            // delivery, and the store takes it over when it is next loaded.
+            const std::vector<std::string> delivered(keys.begin(), keys.end());
+            allSaved = addDeliveredKeys(deliveredKeysPath(path), delivered, now).ok() && allSaved;
             continue;
         }
-        FeedStore& store = read.value();
+        // Loaded again with its keys file, whose keys the rewrite must keep.
+        FeedStore store = loadStore(path, read.value().identity);
         std::set<std::string> unmarked = keys;
         for (StoredItem& item : store.items) {
             if (unmarked.erase(item.key) > 0) {

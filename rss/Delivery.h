@@ -31,9 +31,10 @@ Status writePending(const std::string& rssFolder, const std::string& bookName,
 Result<std::vector<PendingEntry>> readPending(const std::string& rssFolder,
                                               const std::string& bookName);
 
-// Marks every item of the book delivered in its feed's store and removes the
-// list. kRssOk; kRssRefused for an unknown name; kRssFileError when a store
-// could not be written (the list is kept, so a later call can finish the job).
+// Marks every item of the book delivered in its feed's store (in the store's
+// keys file alone when the store is missing or damaged) and removes the list.
+// kRssOk; kRssRefused for an unknown name; kRssFileError when a store or keys
+// file could not be written (the list is kept, so a later call can finish).
 std::uint8_t markDelivered(const std::string& rssFolder, const std::string& bookName,
                            std::int64_t now);
 

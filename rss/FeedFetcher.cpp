@@ -10,7 +10,9 @@
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Http.h"
+#include "rss/DeliveredKeys.h"
 #include "rss/FeedParser.h"
+#include "rss/Files.h"
 #include "rss/TextEncoding.h"
 #include "rss/Urls.h"
 
@@ -100,35 +102,39 @@ std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder,
     FeedStore store = loadStore(path, identity);
 
     // A full answer always changes the store; an unchanged feed that stays
-    // unchanged (304 again, nothing aged out) leaves the file alone.
+    // unchanged (304 again, nothing aged out) leaves the file alone, and so
+    // does every failure: the store is only ever rewritten with what a
+    // successful fetch brought.
     bool changed = false;
     const auto finish = [&](const Outcome& outcome) -> std::uint8_t {
-        changed = changed || store.fetch.lastResult != outcome.result ||
-                  store.fetch.lastReason != outcome.reason;
+        if (outcome.result != kRssOk) {
+            // Beside the store, so that the book can list the feed.
+            saveFailedFetch(path, now, outcome.result, outcome.reason);
+            return outcome.result;
+        }
+        // A store without its keys file (written before there was one) gets
+        // it now.
+        changed = changed || store.fetch.lastResult != kRssOk || !store.fetch.lastReason.empty() ||
+                  !fileExists(deliveredKeysPath(path));
         store.fetch.lastAttempt = now;
-        store.fetch.lastResult = outcome.result;
-        store.fetch.lastReason = outcome.reason;
-        std::vector<std::string> unused;
-        if (outcome.result == kRssOk) {
-            store.fetch.lastSuccess = now;
-            const std::size_t items = store.items.size();
-            const std::size_t seen = store.seen.size();
-            unused = pruneStore(store, now, options.limits);
-            changed = changed || items != store.items.size() || seen != store.seen.size();
-            if (options.pictures) {
-                changed =
-                    fetchPictures(store, imageFolder(rssFolder, identity), options) || changed;
-            }
+        store.fetch.lastResult = kRssOk;
+        store.fetch.lastReason.clear();
+        store.fetch.lastSuccess = now;
+        const std::size_t items = store.items.size();
+        const std::size_t seen = store.seen.size();
+        const std::vector<std::string> unused = pruneStore(store, now, options.limits);
+        changed = changed || items != store.items.size() || seen != store.seen.size();
+        if (options.pictures) {
+            changed = fetchPictures(store, imageFolder(rssFolder, identity), options) || changed;
         }
         const bool saved = !changed || saveStore(path, store).ok();
-        if (saved) {
-            removeFiles(unused);
+        setTitle(entry, store.title);
+        if (!saved) {
+            return kRssFileError;
         }
-        if (outcome.result == kRssOk) {
-            setTitle(entry, store.title);
-            return saved ? kRssOk : kRssFileError;
-        }
-        return outcome.result;
+        removeFiles(unused);
+        clearFailedFetch(path);
+        return kRssOk;
     };
 
     if (!isHttpUrl(address)) {
@@ -192,7 +198,7 @@ std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder,
     const std::string base = answer.effectiveUrl.empty() ? address : answer.effectiveUrl;
     Result<ParsedFeed> parsed = parseFeed(body, charsetOfContentType(answer.contentType), base);
     if (!parsed.ok()) {
-        return finish({kRssNotAFeed, "The document is not a feed."});
+        return finish({kRssNotAFeed, parsed.error().message});
     }
     changed = true;
     mergeItems(store, parsed.value().items, now, options.limits);

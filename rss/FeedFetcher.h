@@ -25,7 +25,8 @@ struct UpdateOptions {
 // system path). Fills entry.Title (system ANSI code page; the address when the
 // feed has no title). Returns kRssOk (also for 304 Not Modified),
 // kRssHostUnreachable, kRssNoDocument, kRssNotAFeed, or kRssFileError when the
-// news could not be stored. The outcome is kept in the store for the book.
+// news could not be stored. A failure never rewrites the store file; it is
+// recorded beside it (saveFailedFetch) for the book.
 std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder,
                         const UpdateOptions& options);
 

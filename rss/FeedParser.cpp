@@ -108,7 +108,10 @@ std::string baseFor(const xmlNode* node, const std::string& fallback) {
     }
     std::string base = fallback;
     for (auto it = bases.rbegin(); it != bases.rend(); ++it) {
-        base = resolveUrl(base, *it);
+        std::string next = resolveUrl(base, *it);
+        if (!next.empty()) {
+            base = std::move(next);  // a refused xml:base changes nothing
+        }
     }
     return base;
 }
@@ -370,14 +373,15 @@ bool readAtomEntry(const xmlNode* node, const std::string& fallbackBase,
     const xmlNode* source = child(node, "content", core);
     if (source != nullptr) {
         const std::string address = attributeOf(source, "src");
-        if (!address.empty()) {
-            const std::string target = resolveUrl(baseFor(source, fallbackBase), address);
+        const std::string target =
+            address.empty() ? std::string() : resolveUrl(baseFor(source, fallbackBase), address);
+        if (!target.empty()) {
             html = "<p><a href=\"";
             appendEscapedHtml(html, target, true);
             html += "\">";
             appendEscapedHtml(html, target, false);
             html += "</a></p>";
-        } else {
+        } else if (address.empty()) {
             html = atomConstruct(source).html;
         }
     }
@@ -487,11 +491,15 @@ Result<ParsedFeed> parseFeed(std::string_view bytes, std::string_view httpCharse
                              const std::string& url) {
     const DecodedDocument decoded = decodeDocument(bytes, httpCharset);
     const std::string text = repairXml(decoded.utf8);
-    XmlDocPtr doc = parseXmlDocument(text, url);
-    const xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-    if (root == nullptr) {
-        return Error{kNotAFeed, "the document is not XML"};
+    Result<XmlDocPtr> doc = parseXmlDocument(text, url);
+    if (!doc.ok()) {
+        // A feed whose entities run past the limit would lose part of its
+        // news without a word, so it fails as a whole.
+        return Error{kNotAFeed, doc.error().code == kXmlEntityLimit
+                                    ? "The feed's entities expand beyond the allowed size."
+                                    : "The document is not XML."};
     }
+    const xmlNode* root = xmlDocGetRootElement(doc.value().get());
     ParsedFeed feed;
     const std::string_view name = localName(root);
     if (name == "rss" || name == "RDF" || name == "channel") {
@@ -499,7 +507,7 @@ Result<ParsedFeed> parseFeed(std::string_view bytes, std::string_view httpCharse
     } else if (name == "feed") {
         readAtom(root, url, feed);
     } else {
-        return Error{kNotAFeed, "the document is not a feed (<" + std::string(name) + ">)"};
+        return Error{kNotAFeed, "The document is not a feed."};
     }
     return feed;
 }

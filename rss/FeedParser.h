@@ -36,7 +36,9 @@ inline constexpr int kNotAFeed = 9;
 
 // Decodes (see TextEncoding.h), mends (XmlRepair.h) and reads the document.
 // url is the address it came from (after redirects): the base of relative
-// links. Items without a title, link, id or text are skipped.
+// links. Items without a title, link, id or text are skipped. Fails with
+// kNotAFeed and a readable sentence for a document that is not XML, not a
+// feed, or whose declared entities trip the expansion limit.
 Result<ParsedFeed> parseFeed(std::string_view bytes, std::string_view httpCharset,
                              const std::string& url);
 

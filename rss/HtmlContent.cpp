@@ -6,6 +6,7 @@
 
 #include "rss/Urls.h"
 #include "rss/XmlTree.h"
+#include "rss/fb2/HtmlToFb2.h"
 
 namespace quillbox::rss {
 namespace {
@@ -16,31 +17,44 @@ bool keepAsWritten(std::string_view value) {
         return true;
     }
     std::string start;
-    for (const char c : text.substr(0, 11)) {
+    for (const char c : text.substr(0, 7)) {
         start += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    return start.rfind("data:", 0) == 0 || start.rfind("mailto:", 0) == 0 ||
-           start.rfind("javascript:", 0) == 0;
+    return start == "mailto:";
 }
+
+// Attributes that hold an address: resolved ones are made absolute; the
+// others (lazy-loading pictures) are only judged.
+struct AddressAttribute {
+    const char* name;
+    bool resolved;
+};
+constexpr AddressAttribute kAddressAttributes[] = {
+    {"href", true}, {"src", true}, {"data-src", false}, {"data-lazy-src", false}};
 
 void resolveIn(xmlNode* node, std::string_view base, std::vector<std::string>& images) {
     for (xmlNode* child = node->children; child != nullptr; child = child->next) {
         if (child->type != XML_ELEMENT_NODE) {
             continue;
         }
-        for (const char* name : {"href", "src"}) {
-            xmlChar* value = xmlGetProp(child, reinterpret_cast<const xmlChar*>(name));
+        for (const AddressAttribute& address : kAddressAttributes) {
+            const auto* attribute = reinterpret_cast<const xmlChar*>(address.name);
+            xmlChar* value = xmlGetProp(child, attribute);
             if (value == nullptr) {
                 continue;
             }
             const std::string text(reinterpret_cast<const char*>(value));
             xmlFree(value);
-            if (keepAsWritten(text)) {
+            if (fb2::isScriptOrDataAddress(text)) {
+                // Dropped here, whatever blanks or controls hide the scheme.
+                xmlUnsetProp(child, attribute);
+                continue;
+            }
+            if (!address.resolved || keepAsWritten(text)) {
                 continue;
             }
             const std::string absolute = resolveUrl(base, text);
-            xmlSetProp(child, reinterpret_cast<const xmlChar*>(name),
-                       reinterpret_cast<const xmlChar*>(absolute.c_str()));
+            xmlSetProp(child, attribute, reinterpret_cast<const xmlChar*>(absolute.c_str()));
         }
         if (localName(child) == "img") {
             std::string source = attributeOf(child, "src");

@@ -14,7 +14,8 @@ struct ItemHtml {
 };
 
 // Parses an HTML fragment, resolves href and src against base (links to "#..."
-// inside the text stay as they are) and writes it back out.
+// inside the text stay as they are), removes every address attribute that
+// fb2::isScriptOrDataAddress refuses, and writes it back out.
 ItemHtml absoluteHtml(std::string_view html, std::string_view base);
 
 // The text of an HTML fragment with entities decoded and blanks collapsed.

@@ -13,19 +13,33 @@
 //   END <crc>
 //
 // Times are Unix seconds. <crc> is the CRC-32 of every byte before "END". A
-// file whose check fails, whose records are damaged or whose identity is not
-// the feed's own is treated as empty: it never leaks into another feed.
+// file whose check fails or whose records are damaged is never read as news:
+// only the keys of its delivered and dropped items are taken from the records
+// before the damage, and it is kept aside as <hash>.news.damaged before a new
+// store replaces it. A file whose identity is not the feed's own never leaks
+// into another feed.
+//
+// Beside it, written before the store, <hash>.delivered holds the same
+// delivered and dropped keys (DeliveredKeys.h). A failed fetch leaves the
+// store alone and writes <hash>.failed instead:
+//
+//   QUILLBOX-FAILED 1
+//   failed 3  attempt, result, reason
+//   END <crc>
 
 #include "rss/NewsStore.h"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "rss/DeliveredKeys.h"
 #include "rss/Files.h"
 #include "rss/RecordFormat.h"
 #include "rss/Urls.h"
@@ -34,7 +48,9 @@ namespace quillbox::rss {
 namespace {
 
 constexpr std::string_view kHeader = "QUILLBOX-NEWS 1\n";
+constexpr std::string_view kFailedHeader = "QUILLBOX-FAILED 1\n";
 constexpr std::uint64_t kMaxStoreBytes = 256u << 20;
+constexpr std::uint64_t kMaxFailedBytes = 64u << 10;
 
 std::string joinLines(const std::vector<std::string>& lines) {
     std::string out;
@@ -195,6 +211,121 @@ Result<FeedStore> parseStore(std::string_view bytes, const std::string& pictures
     return store;
 }
 
+// RSS/news/<hash>.failed for RSS/news/<hash>.news.
+std::string failedFetchPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    const bool hasSuffix = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasSuffix ? path.substr(0, dot) : path) + ".failed";
+}
+
+// Keeps a file that could not be read whole beside it; false when that failed,
+// so the caller leaves the file alone.
+bool keepDamagedFile(const std::string& path) {
+    for (int n = 0; n < 1000; ++n) {
+        const std::string aside = path + ".damaged" + (n == 0 ? "" : "." + std::to_string(n));
+        if (fileExists(aside)) {
+            continue;
+        }
+        return std::rename(path.c_str(), aside.c_str()) == 0;
+    }
+    return false;
+}
+
+// The keys a damaged store file still yields: delivered items and dropped
+// ones, from the records before the first damaged one. Keys of a damaged
+// record may be wrong, which costs nothing: they match no item.
+std::vector<RememberedKey> salvageKeys(std::string_view bytes) {
+    std::vector<RememberedKey> keys;
+    const std::size_t firstLine = bytes.find('\n');
+    if (firstLine == std::string_view::npos) {
+        return keys;
+    }
+    RecordReader reader(bytes.substr(firstLine + 1));
+    std::string tag;
+    std::vector<std::string> fields;
+    while (!reader.atEnd() && reader.next(tag, fields)) {
+        RememberedKey key;
+        if (tag == "item" && fields.size() >= 7 && fields[6].find('d') != std::string::npos &&
+            parseNumberField(fields[5], key.time)) {
+            key.key = fields[0];
+            key.delivered = true;
+        } else if (tag == "seen" && fields.size() >= 2 && parseNumberField(fields[1], key.time)) {
+            key.key = fields[0];
+        }
+        if (!key.key.empty() && key.time > 0) {
+            keys.push_back(std::move(key));
+        }
+    }
+    return keys;
+}
+
+std::vector<RememberedKey> rememberedKeysOf(const FeedStore& store) {
+    std::vector<RememberedKey> keys;
+    for (const StoredItem& item : store.items) {
+        if (item.delivered) {
+            keys.push_back(RememberedKey{item.key, item.firstSeen, true});
+        }
+    }
+    for (const SeenKey& seen : store.seen) {
+        keys.push_back(RememberedKey{seen.key, seen.lastSeen, false});
+    }
+    return keys;
+}
+
+// Delivered keys mark their items delivered; keys of items not in the store
+// are remembered as seen.
+void rememberKeys(FeedStore& store, const std::vector<RememberedKey>& keys) {
+    std::unordered_map<std::string, std::size_t> items;
+    for (std::size_t i = 0; i < store.items.size(); ++i) {
+        items.emplace(store.items[i].key, i);
+    }
+    std::unordered_map<std::string, std::size_t> seen;
+    for (std::size_t i = 0; i < store.seen.size(); ++i) {
+        seen.emplace(store.seen[i].key, i);
+    }
+    for (const RememberedKey& key : keys) {
+        if (const auto item = items.find(key.key); item != items.end()) {
+            store.items[item->second].delivered =
+                store.items[item->second].delivered || key.delivered;
+        } else if (const auto known = seen.find(key.key); known != seen.end()) {
+            SeenKey& entry = store.seen[known->second];
+            entry.lastSeen = std::max(entry.lastSeen, key.time);
+        } else {
+            seen.emplace(key.key, store.seen.size());
+            store.seen.push_back(SeenKey{key.key, key.time});
+        }
+    }
+}
+
+// The failed fetch recorded beside the store, when it came after the last
+// attempt the store knows of.
+void applyFailedFetch(const std::string& path, FetchRecord& fetch) {
+    Result<std::string> bytes = readWholeFile(failedFetchPath(path), kMaxFailedBytes);
+    if (!bytes.ok()) {
+        return;
+    }
+    const std::string_view text = bytes.value();
+    const std::size_t end = text.rfind("END ");
+    if (text.substr(0, kFailedHeader.size()) != kFailedHeader || end == std::string_view::npos ||
+        text.substr(end) != "END " + crcHex(text.substr(0, end)) + "\n") {
+        return;
+    }
+    RecordReader reader(text.substr(kFailedHeader.size(), end - kFailedHeader.size()));
+    std::string tag;
+    std::vector<std::string> fields;
+    std::int64_t attempt = 0;
+    std::int64_t result = 0;
+    if (!reader.next(tag, fields) || tag != "failed" || fields.size() < 3 ||
+        !parseNumberField(fields[0], attempt) || !parseNumberField(fields[1], result) ||
+        attempt < fetch.lastAttempt) {
+        return;
+    }
+    fetch.lastAttempt = attempt;
+    fetch.lastResult = static_cast<int>(result);
+    fetch.lastReason = fields[2];
+}
+
 }  // namespace
 
 std::string feedIdentity(const std::string& url) {
@@ -221,13 +352,25 @@ std::string itemKey(const ParsedItem& item) {
 }
 
 FeedStore loadStore(const std::string& path, const std::string& identity) {
-    Result<FeedStore> read = readStoreFile(path);
-    if (read.ok() && read.value().identity == identity) {
-        return std::move(read).value();
+    FeedStore store;
+    store.identity = identity;
+    std::vector<RememberedKey> remembered;
+    Result<std::string> bytes = readWholeFile(path, kMaxStoreBytes);
+    if (bytes.ok()) {
+        Result<FeedStore> read = parseStore(bytes.value(), imageFolderOfStore(path));
+        if (!read.ok()) {
+            remembered = salvageKeys(bytes.value());
+        } else if (read.value().identity == identity) {
+            store = std::move(read).value();
+        }
     }
-    FeedStore empty;
-    empty.identity = identity;
-    return empty;
+    Result<std::vector<RememberedKey>> kept = readDeliveredKeys(deliveredKeysPath(path));
+    if (kept.ok()) {
+        remembered.insert(remembered.end(), kept.value().begin(), kept.value().end());
+    }
+    rememberKeys(store, remembered);
+    applyFailedFetch(path, store.fetch);
+    return store;
 }
 
 Result<FeedStore> readStoreFile(const std::string& path) {
@@ -243,7 +386,35 @@ Status saveStore(const std::string& path, const FeedStore& store) {
     if (slash != std::string::npos && slash > 0) {
         makeFolders(path.substr(0, slash));
     }
+    const Result<std::string> existing = readWholeFile(path, kMaxStoreBytes);
+    const bool missing = !existing.ok() && existing.error().code == kFileMissing;
+    const bool intact =
+        existing.ok() && parseStore(existing.value(), imageFolderOfStore(path)).ok();
+    if (!missing && !intact && !keepDamagedFile(path)) {
+        return Error{EIO, "the damaged store " + path + " could not be kept aside"};
+    }
+    // Keys first: should the store then fail, the delivery is still known.
+    Status keys = writeDeliveredKeys(deliveredKeysPath(path), rememberedKeysOf(store));
+    if (!keys.ok()) {
+        return keys;
+    }
     return writeFileAtomically(path, formatStore(store));
+}
+
+Status saveFailedFetch(const std::string& path, std::int64_t attempt, int result,
+                       const std::string& reason) {
+    std::string out(kFailedHeader);
+    RecordWriter(out).record("failed", {numberField(attempt), numberField(result), reason});
+    out += "END " + crcHex(out) + "\n";
+    const std::size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+        makeFolders(path.substr(0, slash));
+    }
+    return writeFileAtomically(failedFetchPath(path), out);
+}
+
+void clearFailedFetch(const std::string& path) {
+    ::unlink(failedFetchPath(path).c_str());
 }
 
 std::int64_t itemTime(const StoredItem& item) {

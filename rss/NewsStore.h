@@ -69,12 +69,28 @@ std::string imageFolder(const std::string& rssFolder, const std::string& identit
 // one), else its normalised link, else a hash of its title and text.
 std::string itemKey(const ParsedItem& item);
 
-// The store in path. A missing, damaged or foreign file (another identity)
-// gives an empty store for identity.
+// The store in path, with the keys file beside it (DeliveredKeys.h) applied:
+// its delivered items are delivered, its other keys remembered as seen, so a
+// store that was lost or damaged never brings delivered news back. A missing,
+// damaged or foreign file (another identity) gives an empty store for
+// identity that still remembers those keys, and those a damaged file yields.
+// A failed fetch recorded beside the store (saveFailedFetch) after its last
+// attempt sets the fetch outcome.
 FeedStore loadStore(const std::string& path, const std::string& identity);
-// The store in path whatever feed it belongs to; error when missing or damaged.
+// The store in path whatever feed it belongs to, as written; error when
+// missing or damaged.
 Result<FeedStore> readStoreFile(const std::string& path);
+// Writes the keys file, then the store, each atomically. A file at path that
+// cannot be read whole is first kept beside it as path + ".damaged" (numbered
+// when taken), and nothing is written when that fails.
 Status saveStore(const std::string& path, const FeedStore& store);
+
+// Records a failed fetch (attempt time, result byte, reason) beside the store
+// in path, leaving the store file itself as it is.
+Status saveFailedFetch(const std::string& path, std::int64_t attempt, int result,
+                       const std::string& reason);
+// Forgets the failed fetch recorded beside the store in path, if any.
+void clearFailedFetch(const std::string& path);
 
 // Adds the parsed items not yet known (each key once; items dated more than the
 // age limit back are only remembered as seen), refreshes known undelivered ones,

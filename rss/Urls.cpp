@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "rss/fb2/HtmlToFb2.h"
+
 namespace quillbox::rss {
 namespace {
 
@@ -167,8 +169,14 @@ std::string_view trimmed(std::string_view text) {
 }
 
 std::string resolveUrl(std::string_view base, std::string_view reference) {
+    // Judged before escaping, which would turn "java\tscript:" into a
+    // harmless-looking relative path.
+    if (fb2::isScriptOrDataAddress(reference)) {
+        return {};
+    }
     std::string ref = escapeForUri(trimmed(reference));
-    const std::string from = escapeForUri(trimmed(base));
+    const std::string from =
+        fb2::isScriptOrDataAddress(base) ? std::string() : escapeForUri(trimmed(base));
     const UriParts r = splitUri(ref);
     if (!r.scheme.empty() || from.empty()) {
         if (r.scheme.empty()) {

@@ -11,7 +11,9 @@ namespace quillbox::rss {
 std::string_view trimmed(std::string_view text);
 
 // reference resolved against base (both may hold blanks or non-ASCII
-// characters); the reference itself when it cannot be resolved.
+// characters); the reference itself when it cannot be resolved. Empty for a
+// script or data reference (fb2::isScriptOrDataAddress); such a base counts
+// as none.
 std::string resolveUrl(std::string_view base, std::string_view reference);
 
 // The address with blanks, quotes, control and non-ASCII bytes percent-escaped,

@@ -4,17 +4,20 @@
 #include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
 
 #include <cctype>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <set>
 
 namespace quillbox::rss {
 namespace {
 
-// Declared entities expand to at most this much text in one document.
-constexpr std::size_t kEntityBudget = std::size_t{64} * 1024;
+// Declared entities may expand to at most this much text in one document; a
+// document that wants more is refused, so the budget only bounds the work.
+constexpr std::size_t kEntityBudget = std::size_t{1} << 20;
 constexpr int kEntityDepth = 8;
 
 xmlParserInputPtr refuseExternal(const char* /*url*/, const char* /*id*/,
@@ -58,11 +61,19 @@ class EntityExpander {
   public:
     explicit EntityExpander(xmlDoc* doc) : m_doc(doc) {}
 
+    // True once an entity nested too deeply or wanted more than the budget:
+    // the document then holds less than it says.
+    bool exceeded() const { return m_exceeded; }
+
     // The text an internal entity stands for; external entities give nothing.
     std::string expand(const xmlChar* name, int depth) {
         std::string out;
         xmlEntity* entity = xmlGetDocEntity(m_doc, name);
-        if (entity == nullptr || depth > kEntityDepth) {
+        if (entity == nullptr) {
+            return out;
+        }
+        if (depth > kEntityDepth) {
+            m_exceeded = true;
             return out;
         }
         if (entity->etype == XML_INTERNAL_PREDEFINED_ENTITY && entity->content != nullptr) {
@@ -73,7 +84,11 @@ class EntityExpander {
             return out;
         }
         const std::string_view text(reinterpret_cast<const char*>(entity->content));
-        for (std::size_t i = 0; i < text.size() && m_used < kEntityBudget; ++i) {
+        for (std::size_t i = 0; i < text.size() && !m_exceeded; ++i) {
+            if (m_used >= kEntityBudget) {
+                m_exceeded = true;
+                break;
+            }
             if (text[i] != '&') {
                 out += text[i];
                 ++m_used;
@@ -91,12 +106,10 @@ class EntityExpander {
                 const unsigned long code =
                     std::strtoul(inner.c_str() + (hex ? 2 : 1), nullptr, hex ? 16 : 10);
                 appendCodePoint(out, code);
+                ++m_used;
             } else {
-                const std::string nested =
-                    expand(reinterpret_cast<const xmlChar*>(inner.c_str()), depth + 1);
-                const std::size_t room = kEntityBudget > m_used ? kEntityBudget - m_used : 0;
-                out.append(nested, 0, std::min(room, nested.size()));
-                m_used += std::min(room, nested.size());
+                // The nested text was counted against the budget as it was built.
+                out += expand(reinterpret_cast<const xmlChar*>(inner.c_str()), depth + 1);
             }
             i = end;
         }
@@ -105,7 +118,7 @@ class EntityExpander {
 
     // Replaces every entity reference below node (attributes included) by text.
     void replaceReferences(xmlNode* node) {
-        for (xmlNode* child = node->children; child != nullptr;) {
+        for (xmlNode* child = node->children; child != nullptr && !m_exceeded;) {
             xmlNode* next = child->next;
             if (child->type == XML_ENTITY_REF_NODE) {
                 const std::string text = expand(child->name, 0);
@@ -128,7 +141,23 @@ class EntityExpander {
   private:
     xmlDoc* m_doc;
     std::size_t m_used = 0;
+    bool m_exceeded = false;
 };
+
+struct ParserContextFree {
+    void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
+};
+
+// Notes libxml2's own verdict on entities: its amplification check and its
+// loop detection both report XML_ERR_ENTITY_LOOP and then stop the parse,
+// which in recovery mode would hand back a document cut short.
+void noteParserError(void* data, xmlErrorPtr error) {
+    auto* context = static_cast<xmlParserCtxt*>(data);
+    if (error != nullptr && error->code == XML_ERR_ENTITY_LOOP && context != nullptr &&
+        context->_private != nullptr) {
+        *static_cast<bool*>(context->_private) = true;
+    }
+}
 
 bool isVoidElement(std::string_view name) {
     static const std::set<std::string_view> names = {"area",  "base",   "br",    "col",  "embed",
@@ -190,11 +219,20 @@ void appendAsHtml(const xmlNode* node, std::string& out) {
 
 }  // namespace
 
-XmlDocPtr parseXmlDocument(std::string_view utf8, const std::string& url) {
+Result<XmlDocPtr> parseXmlDocument(std::string_view utf8, const std::string& url) {
+    const Error unreadable{kXmlUnreadable, "nothing could be parsed"};
+    const Error entityLimit{kXmlEntityLimit, "declared entities expand beyond the limit"};
     if (utf8.empty() || utf8.size() > INT_MAX) {
-        return nullptr;
+        return unreadable;
     }
     xmlInitParser();
+    const std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
+    if (context == nullptr || context->sax == nullptr) {
+        return unreadable;
+    }
+    bool libxmlLimit = false;
+    context->_private = &libxmlLimit;
+    context->sax->serror = noteParserError;
     XmlDocPtr doc;
     {
         const NoExternalLoads guard;
@@ -202,13 +240,21 @@ XmlDocPtr parseXmlDocument(std::string_view utf8, const std::string& url) {
         // stay references and libxml2's expansion limits stay on.
         const int options = XML_PARSE_RECOVER | XML_PARSE_NONET | XML_PARSE_NOERROR |
                             XML_PARSE_NOWARNING | XML_PARSE_NOCDATA | XML_PARSE_IGNORE_ENC;
-        doc.reset(xmlReadMemory(utf8.data(), static_cast<int>(utf8.size()),
-                                url.empty() ? nullptr : url.c_str(), "UTF-8", options));
+        doc.reset(xmlCtxtReadMemory(context.get(), utf8.data(), static_cast<int>(utf8.size()),
+                                    url.empty() ? nullptr : url.c_str(), "UTF-8", options));
+    }
+    context->_private = nullptr;
+    if (libxmlLimit) {
+        return entityLimit;
     }
     if (doc == nullptr || xmlDocGetRootElement(doc.get()) == nullptr) {
-        return nullptr;
+        return unreadable;
     }
-    EntityExpander(doc.get()).replaceReferences(reinterpret_cast<xmlNode*>(doc.get()));
+    EntityExpander expander(doc.get());
+    expander.replaceReferences(reinterpret_cast<xmlNode*>(doc.get()));
+    if (expander.exceeded()) {
+        return entityLimit;
+    }
     return doc;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/Result.h"
+
 namespace quillbox::rss {
 
 struct XmlDocFree {
@@ -15,11 +17,17 @@ struct XmlDocFree {
 };
 using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocFree>;
 
+// Error codes of parseXmlDocument.
+inline constexpr int kXmlUnreadable = 1;   // nothing could be parsed
+inline constexpr int kXmlEntityLimit = 2;  // declared entities expand too far or loop
+
 // Parses UTF-8 XML with recovery from errors. Nothing outside the text is ever
 // loaded (no DTD, no external entity, no network); entities declared inside
-// the document are replaced by their text within a small budget, so an
-// expansion bomb expands to nothing much. Null when nothing could be parsed.
-XmlDocPtr parseXmlDocument(std::string_view utf8, const std::string& url);
+// the document are replaced by their text. A document whose entities loop,
+// nest too deeply or expand beyond a small budget (libxml2's amplification
+// check or ours) is refused whole with kXmlEntityLimit, never returned cut
+// short. Never a null document on success.
+Result<XmlDocPtr> parseXmlDocument(std::string_view utf8, const std::string& url);
 
 // Parses UTF-8 HTML (a whole page or a fragment) with recovery; never null for
 // input under 2 GiB.

@@ -277,6 +277,8 @@ void Converter::enterLink(xmlNode* node, Frame& frame) {
     if (m_context.link >= 0) {
         return;  // FB2 links cannot nest: the outer link keeps the text
     }
+    // resolveUrl refuses script and data addresses, which therefore never
+    // turn into a link relative to the item.
     std::string url = resolveUrl(attributeOf(node, "href"), m_base);
     if (!isWebAddress(url, true)) {
         return;
@@ -290,8 +292,9 @@ void Converter::addPicture(xmlNode* node) {
         return;
     }
     for (const char* attribute : {"src", "data-src", "data-lazy-src"}) {
-        const std::string source = cleanLine(attributeOf(node, attribute));
-        if (source.empty()) {
+        const std::string written = attributeOf(node, attribute);
+        const std::string source = cleanLine(written);
+        if (source.empty() || isScriptOrDataAddress(written)) {
             continue;
         }
         std::string id = m_pictures(source);
@@ -351,7 +354,7 @@ Fb2Content htmlToFb2(std::string_view html, const std::string& baseUrl,
 
 std::string resolveUrl(std::string_view reference, const std::string& base) {
     const std::string trimmed = cleanLine(reference);
-    if (trimmed.empty()) {
+    if (trimmed.empty() || isScriptOrDataAddress(reference)) {
         return {};
     }
     const xmlChar* baseText = base.empty() ? nullptr : xml(base.c_str());
@@ -381,6 +384,55 @@ bool isWebAddress(std::string_view url, bool allowMail) {
         return true;
     };
     return startsWith("http://") || startsWith("https://") || (allowMail && startsWith("mailto:"));
+}
+
+bool isScriptOrDataAddress(std::string_view url) {
+    // Parsers and readers drop some of these on the way, so a scheme spelt
+    // with any of them inside is judged as the scheme it would become.
+    static constexpr std::string_view kInvisible[] = {
+        "\xC2\xA0",      // no-break space
+        "\xE2\x80\x8B",  // zero width space
+        "\xE2\x80\x8C",  // zero width non-joiner
+        "\xE2\x80\x8D",  // zero width joiner
+        "\xE2\x81\xA0",  // word joiner
+        "\xEF\xBB\xBF",  // byte order mark
+    };
+    static constexpr std::string_view kSchemes[] = {"javascript", "vbscript", "data"};
+    std::string scheme;
+    std::size_t at = 0;
+    while (at < url.size()) {
+        const auto byte = static_cast<unsigned char>(url[at]);
+        if (byte <= 0x20 || byte == 0x7F) {
+            ++at;
+            continue;
+        }
+        bool skipped = false;
+        for (const std::string_view invisible : kInvisible) {
+            if (url.substr(at, invisible.size()) == invisible) {
+                at += invisible.size();
+                skipped = true;
+                break;
+            }
+        }
+        if (skipped) {
+            continue;
+        }
+        if (url[at] == ':') {
+            for (const std::string_view wanted : kSchemes) {
+                if (scheme == wanted) {
+                    return true;
+                }
+            }
+            return false;
+        }
+        const bool letter = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+        if (!letter || scheme.size() >= 10) {
+            return false;  // no scheme of the three can come out of this
+        }
+        scheme += static_cast<char>(byte | 0x20);
+        ++at;
+    }
+    return false;
 }
 
 }  // namespace quillbox::rss::fb2

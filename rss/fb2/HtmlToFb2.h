@@ -29,9 +29,17 @@ using PictureLookup = std::function<std::string(const std::string& address)>;
 Fb2Content htmlToFb2(std::string_view html, const std::string& baseUrl,
                      const PictureLookup& pictures);
 
-// `reference` resolved against `base`; empty when it cannot be parsed. The
-// result may still be relative when `base` is empty or not absolute.
+// `reference` resolved against `base`; empty when it cannot be parsed or is a
+// script or data address (isScriptOrDataAddress). The result may still be
+// relative when `base` is empty or not absolute.
 std::string resolveUrl(std::string_view reference, const std::string& base);
+
+// True when `url`, once every control character and blank (invisible Unicode
+// spaces included) is taken out and letters are folded to lower case, begins
+// with "javascript:", "vbscript:" or "data:". The one rule for every link and
+// picture address of the RSS library: such an address is dropped, never
+// resolved into a relative one.
+bool isScriptOrDataAddress(std::string_view url);
 
 // True for absolute http:// and https:// addresses, and mailto: when `allowMail`.
 bool isWebAddress(std::string_view url, bool allowMail);

@@ -6,8 +6,10 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "rss/fb2/HtmlToFb2.h"
 #include "tests/fb2/Fb2TestBook.h"
 #include "tests/support/Fb2Schema.h"
 #include "tests/support/TempDir.h"
@@ -155,6 +157,53 @@ TEST_F(HtmlToFb2Test, LinksResolveAgainstTheItemAndOnlyWebLinksStay) {
                             "https://cdn.example.net/x", "mailto:me@example.org",
                             "https://example.org/news/item.html#top", "HTTPS://Example.org/Up"));
     EXPECT_EQ(book.text(std::string(kItem) + "/f:p"), "About Other Cdn Mail Script Top Bare Up");
+}
+
+TEST_F(HtmlToFb2Test, ScriptAndDataAddressesAreNeverLinksHoweverSpelt) {
+    using namespace std::string_view_literals;
+    struct Case {
+        std::string_view address;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"javascript:alert(1)", true},
+        {"JaVaScRiPt:alert(1)", true},
+        {" javascript:alert(1)", true},
+        {"java\tscript:alert(1)", true},
+        {"java\nscript:alert(1)", true},
+        {"java\0script:alert(1)"sv, true},
+        {"\x01\x7Fjavascript:alert(1)", true},
+        {"\xC2\xA0java\xE2\x80\x8Bscript:alert(1)", true},
+        {"vbscript:msgbox(1)", true},
+        {"VB\rScript:msgbox(1)", true},
+        {"data:text/html;base64,PHNjcmlwdD4=", true},
+        {"  DaTa:image/png;base64,AAAA", true},
+        {"javascript-guide.html", false},
+        {"data/file.html", false},
+        {"https://example.org/javascript:alert(1)", false},
+        {"mailto:me@example.org", false},
+        {"javascripts:x", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.address));
+        EXPECT_EQ(rss::fb2::isScriptOrDataAddress(c.address), c.refused);
+        if (!c.refused) {
+            continue;
+        }
+        EXPECT_EQ(rss::fb2::resolveUrl(c.address, "https://example.org/news/item.html"), "");
+        std::string attribute;
+        for (const char ch : c.address) {
+            // As a feed would write the bytes inside an attribute; a zero
+            // stays a raw byte, as "&#0;" would end the value in the parser.
+            const bool reference = ch != '\0' && static_cast<unsigned char>(ch) < 0x20;
+            attribute +=
+                reference ? "&#" + std::to_string(static_cast<int>(ch)) + ";" : std::string(1, ch);
+        }
+        const Fb2Document book = convert("<p><a href=\"" + attribute + "\">Click</a></p>");
+        EXPECT_EQ(book.count("//f:a"), 0);
+        EXPECT_THAT(book.texts(kItemBlocks), ElementsAre("Click"));
+    }
 }
 
 TEST_F(HtmlToFb2Test, RelativeLinksWithoutAnItemAddressAreNotLinks) {

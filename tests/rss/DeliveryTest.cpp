@@ -5,9 +5,12 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/FixedText.h"
 #include "contracts/RSS.h"
+#include "rss/NewsStore.h"
 #include "tests/rss/RssTestSupport.h"
 #include "tests/rss/ServedFeeds.h"
 #include "tests/support/Fb2Schema.h"
@@ -57,6 +60,11 @@ class Delivery : public ::testing::Test {
     std::uint8_t deliver() {
         const std::string rss = served.rssFolderArgument();
         return MarkRSSNewsDelivered(rss.c_str(), lastBook.c_str());
+    }
+
+    // The store file of a feed served at path.
+    std::string storeOf(const std::string& path) {
+        return rss::storePath(served.rssFolder(), rss::feedIdentity(served.url(path)));
     }
 
     ServedFeeds served;
@@ -169,17 +177,107 @@ TEST_F(Delivery, FeedsListedTwiceAndSharedPagesGiveEachItemOnce) {
     EXPECT_TRUE(convert().empty());
 }
 
-TEST_F(Delivery, FailedFeedsAreListedInTheBook) {
-    served.put("a.xml", rss20("Feed A", {{"", "Alpha-1", "http://example.test/a1", now, "one"}}));
-    served.put("b.xml", rss20("Feed B", {}));
+TEST_F(Delivery, DamagedStoreBringsNoDeliveredNewsBackAndIsKeptAside) {
+    std::vector<FeedItemSpec> items;
+    for (int i = 0; i < 60; ++i) {
+        items.push_back({"", "Old-" + std::to_string(i),
+                         "http://example.test/old/" + std::to_string(i), now - (i + 1) * 60,
+                         "text"});
+    }
+    served.put("a.xml", rss20("Feed A", items));
     addFeed("a.xml");
-    addFeed("b.xml");
-    served.put("b.xml", "");
+    ASSERT_NE(convert().find("Old-59"), std::string::npos);
+    ASSERT_EQ(deliver(), kRssOk);
+
+    const std::string store = storeOf("a.xml");
+    const std::vector<std::pair<const char*, std::string (*)(std::string)>> damages = {
+        {"byte flipped",
+         [](std::string bytes) {
+             bytes[bytes.size() / 2] ^= 0x01;
+             return bytes;
+         }},
+        {"cut short", [](std::string bytes) { return bytes.substr(0, bytes.size() / 3); }},
+        {"garbage", [](std::string bytes) { return std::string(bytes.size(), '\x7F'); }},
+    };
+    for (std::size_t n = 0; n < damages.size(); ++n) {
+        SCOPED_TRACE(damages[n].first);
+        const std::string damaged = damages[n].second(readFile(store));
+        writeFile(store, damaged);
+        // A failed fetch leaves the damaged file as it is.
+        served.put("a.xml", "<html><body>maintenance</body></html>");
+        updateAll();
+        EXPECT_EQ(readFile(store), damaged);
+
+        const std::string fresh = "New-" + std::to_string(n);
+        items.insert(items.begin(), {"", fresh, "http://example.test/new/" + fresh, now, "news"});
+        served.put("a.xml", rss20("Feed A", items));
+        updateAll();
+        const std::string book = convert();
+        EXPECT_NE(book.find(fresh), std::string::npos);
+        for (const FeedItemSpec& item : items) {
+            if (item.title != fresh) {
+                EXPECT_EQ(book.find(item.title + "<"), std::string::npos) << item.title;
+            }
+        }
+        EXPECT_EQ(readFile(store + ".damaged" + (n == 0 ? "" : "." + std::to_string(n))), damaged);
+        ASSERT_EQ(deliver(), kRssOk);
+    }
+
+    // A book delivered while its store is damaged is recorded all the same.
+    items.insert(items.begin(), {"", "Late", "http://example.test/late", now, "late"});
+    served.put("a.xml", rss20("Feed A", items));
     updateAll();
-    const std::string book = convert();
-    EXPECT_NE(book.find("Alpha-1"), std::string::npos);
-    EXPECT_NE(book.find("Feed B"), std::string::npos);
-    EXPECT_NE(book.find("The server sent an empty document."), std::string::npos);
+    ASSERT_NE(convert().find("Late"), std::string::npos);
+    writeFile(store, "garbage");
+    ASSERT_EQ(deliver(), kRssOk);
+    updateAll();
+    EXPECT_TRUE(convert().empty()) << lastBook;
+}
+
+TEST_F(Delivery, FailedFetchLeavesTheStoreAsItWasAndIsListedInTheBook) {
+    served.put("a.xml", rss20("Feed A", {{"", "Alpha-1", "http://example.test/a1", now, "one"}}));
+    addFeed("a.xml");
+    const std::string store = storeOf("a.xml");
+    const std::string before = readFile(store);
+    ASSERT_FALSE(before.empty());
+
+    std::string bomb = "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY a \"" +
+                       std::string(5000, 'x') + "\">]><rss version=\"2.0\"><channel>" +
+                       "<title>Feed A</title><item><title>";
+    for (int i = 0; i < 250; ++i) {
+        bomb += "&a;";
+    }
+    bomb += "</title></item></channel></rss>";
+    struct Case {
+        const char* name;
+        std::string document;
+        std::uint8_t result;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"empty", "", kRssNoDocument, "The server sent an empty document."},
+        {"not a feed", "<html><body>moved</body></html>", kRssNotAFeed,
+         "The document is not a feed."},
+        {"entity limit", bomb, kRssNotAFeed, "The feed's entities expand beyond the allowed size."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        served.put("a.xml", c.document);
+        EXPECT_EQ(served.fetch(*holder.list().Items[0]), c.result);
+        EXPECT_EQ(readFile(store), before);
+        const std::string book = convert();
+        EXPECT_NE(book.find("Alpha-1"), std::string::npos);
+        // Listed in the book's last section, after every item.
+        const std::size_t reason = book.find(c.reason);
+        ASSERT_NE(reason, std::string::npos) << book;
+        EXPECT_GT(reason, book.rfind("<section>"));
+        EXPECT_GT(reason, book.find("Alpha-1"));
+    }
+
+    // The next good fetch clears the failure.
+    served.put("a.xml", rss20("Feed A", {{"", "Alpha-1", "http://example.test/a1", now, "one"}}));
+    EXPECT_EQ(served.fetch(*holder.list().Items[0]), kRssOk);
+    EXPECT_EQ(convert().find("The feed"), std::string::npos);
 }
 
 TEST_F(Delivery, AnEmptyListWritesNoBook) {

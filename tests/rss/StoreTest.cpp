@@ -1,11 +1,14 @@
 // The news store of one feed: item identity, what counts as new, limits, and
 // store files that are damaged or belong to another feed.
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "rss/DeliveredKeys.h"
 #include "rss/Files.h"
 #include "rss/NewsStore.h"
 #include "tests/support/TempDir.h"
@@ -149,29 +152,81 @@ TEST(StoreFile, RoundTripKeepsEveryField) {
     EXPECT_EQ(loaded.items[0].images[0].file, dir.file("images/x/p.jpg"));
     ASSERT_EQ(loaded.seen.size(), 1u);
     EXPECT_EQ(loaded.seen[0].key, "u:example.test/gone");
+
+    // A store written before there were keys files loads the same.
+    ASSERT_EQ(::unlink(deliveredKeysPath(path).c_str()), 0);
+    const FeedStore old = loadStore(path, store.identity);
+    ASSERT_EQ(old.items.size(), 1u);
+    EXPECT_TRUE(old.items[0].delivered);
+    EXPECT_EQ(old.seen.size(), 1u);
 }
 
-TEST(StoreFile, DamagedOrForeignFilesAreEmptyStores) {
+TEST(StoreFile, DamagedFilesKeepTheirKeysAndAreKeptAsideOnSave) {
     test::TempDir dir;
-    const std::string path = dir.file("x.news");
-    const FeedStore store = sampleStore();
+    const std::string path = dir.file("news/x.news");
+    const FeedStore store = sampleStore();  // "i:1" delivered, "u:example.test/gone" dropped
     ASSERT_TRUE(saveStore(path, store).ok());
     const std::string bytes = test::readFile(path);
+    const std::string keysPath = deliveredKeysPath(path);
+    const std::string keys = test::readFile(keysPath);
+    ASSERT_NE(keys.find("i:1"), std::string::npos);
 
     EXPECT_TRUE(loadStore(path, "example.test/other").items.empty());
-    for (std::size_t at : {std::size_t{5}, bytes.size() / 2, bytes.size() - 3}) {
-        std::string damaged = bytes;
-        damaged[at] ^= 0x20;
-        test::writeFile(path, damaged);
-        const FeedStore loaded = loadStore(path, store.identity);
-        EXPECT_TRUE(loaded.items.empty()) << at;
+    std::string flipped = bytes;
+    flipped[bytes.size() / 2] ^= 0x20;
+    std::string badCheck = bytes;
+    badCheck[bytes.size() - 3] ^= 0x01;
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool keysFile;       // the keys file beside it is intact
+        bool keysInRecords;  // the damage leaves the records readable
+    };
+    const Case cases[] = {
+        {"byte flipped", flipped, true, false},
+        {"check value flipped, no keys file", badCheck, false, true},
+        {"cut in half", bytes.substr(0, bytes.size() / 2), true, false},
+        {"cut after the header", bytes.substr(0, 20), true, false},
+        {"garbage", std::string("\x89PNG\r\n\x1A\n\0\0 not a store", 26), true, false},
+    };
+    int kept = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::writeFile(path, c.bytes);
+        if (c.keysFile) {
+            test::writeFile(keysPath, keys);
+        } else {
+            ::unlink(keysPath.c_str());
+        }
+        FeedStore loaded = loadStore(path, store.identity);
+        EXPECT_TRUE(loaded.items.empty());
         EXPECT_EQ(loaded.identity, store.identity);
         EXPECT_EQ(loaded.fetch.lastSuccess, 0);
+        if (c.keysFile || c.keysInRecords) {
+            // Neither the delivered item nor the dropped one is news again.
+            EXPECT_TRUE(
+                mergeItems(loaded,
+                           {item("1", "", kNow), item("", "http://example.test/gone", kNow)}, kNow,
+                           StoreLimits{})
+                    .empty());
+        }
+        // Saving never overwrites the damaged bytes: they are kept aside.
+        ASSERT_TRUE(saveStore(path, loaded).ok());
+        const std::string aside = path + ".damaged" + (kept == 0 ? "" : "." + std::to_string(kept));
+        EXPECT_EQ(test::readFile(aside), c.bytes);
+        ++kept;
+        EXPECT_TRUE(readStoreFile(path).ok());
     }
-    for (std::size_t length = 0; length < bytes.size(); length += 7) {
-        test::writeFile(path, bytes.substr(0, length));
-        EXPECT_TRUE(loadStore(path, store.identity).items.empty()) << length;
-    }
+
+    // A damaged line of the keys file costs only its own key.
+    ASSERT_TRUE(saveStore(path, store).ok());
+    std::string keysDamaged = test::readFile(keysPath);
+    keysDamaged[keysDamaged.find("i:1")] = 'j';
+    test::writeFile(keysPath, keysDamaged);
+    test::writeFile(path, "garbage");
+    FeedStore loaded = loadStore(path, store.identity);
+    ASSERT_EQ(loaded.seen.size(), 1u);
+    EXPECT_EQ(loaded.seen[0].key, "u:example.test/gone");
 }
 
 }  // namespace
