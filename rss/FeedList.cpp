@@ -64,19 +64,6 @@ TRSSItem* newEntry(std::string_view url, std::string_view title) {
     return entry;
 }
 
-// Keeps a file that could not be read completely beside it; false when that
-// failed, so the caller leaves the file alone.
-bool keepDamagedFile(const std::string& path) {
-    for (int n = 0; n < 1000; ++n) {
-        const std::string aside = path + ".damaged" + (n == 0 ? "" : "." + std::to_string(n));
-        if (fileExists(aside)) {
-            continue;
-        }
-        return std::rename(path.c_str(), aside.c_str()) == 0;
-    }
-    return false;
-}
-
 }  // namespace
 
 FeedListFile parseFeedList(std::string_view bytes) {

@@ -81,6 +81,17 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
+bool keepDamagedFile(const std::string& path) {
+    for (int n = 0; n < 1000; ++n) {
+        const std::string aside = path + ".damaged" + (n == 0 ? "" : "." + std::to_string(n));
+        if (fileExists(aside)) {
+            continue;
+        }
+        return std::rename(path.c_str(), aside.c_str()) == 0;
+    }
+    return false;
+}
+
 std::string joinPath(const std::string& folder, std::string_view name) {
     if (folder.empty()) {
         return std::string(name);

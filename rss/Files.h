@@ -27,6 +27,11 @@ bool makeFolders(const std::string& folder);
 
 bool fileExists(const std::string& path);
 
+// Moves a file that could not be read whole aside, to path + ".damaged" (or
+// ".damaged.N" when that is taken), so nothing is lost to a bad load. False
+// when it could not be moved; the caller then leaves the file alone.
+bool keepDamagedFile(const std::string& path);
+
 // folder joined with name: one '/' between them.
 std::string joinPath(const std::string& folder, std::string_view name);
 

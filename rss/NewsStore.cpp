@@ -219,19 +219,6 @@ std::string failedFetchPath(const std::string& path) {
     return (hasSuffix ? path.substr(0, dot) : path) + ".failed";
 }
 
-// Keeps a file that could not be read whole beside it; false when that failed,
-// so the caller leaves the file alone.
-bool keepDamagedFile(const std::string& path) {
-    for (int n = 0; n < 1000; ++n) {
-        const std::string aside = path + ".damaged" + (n == 0 ? "" : "." + std::to_string(n));
-        if (fileExists(aside)) {
-            continue;
-        }
-        return std::rename(path.c_str(), aside.c_str()) == 0;
-    }
-    return false;
-}
-
 // The keys a damaged store file still yields: delivered items and dropped
 // ones, from the records before the first damaged one. Keys of a damaged
 // record may be wrong, which costs nothing: they match no item.
