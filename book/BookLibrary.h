@@ -4,9 +4,20 @@
 // them (FreeShelfBooks, FreeLastShelf, DeleteBookLibrary); the caller only reads
 // the blocks and changes their Flags.
 
+#include <cstddef>
+
 #include "common/BookTypes.h"
 
 namespace quillbox::book {
+
+// What the caps (100 shelves, 1000 books a shelf) kept out of a library while
+// it was filled: counted by whoever fills it, for the message to the user.
+struct LeftOut {
+    std::size_t shelves = 0;
+    std::size_t books = 0;
+
+    bool any() const { return shelves > 0 || books > 0; }
+};
 
 // Appends a shelf block holding the first 116 bytes of record (BookList empty).
 // Returns false, changing nothing, when the library already holds 100 shelves

@@ -2,6 +2,7 @@
 
 #include "common/FixedText.h"
 #include "common/SafeFolderName.h"
+#include "platform/PathNormaliser.h"
 #include "platform/ProgramFolder.h"
 
 namespace quillbox::book {
@@ -26,9 +27,20 @@ std::string bookFileName(const TBook& book) {
     return withoutFileNameCharacters(name);
 }
 
+std::string bookFilePath(std::string_view folder, const TBook& book) {
+    const std::string name = bookFileName(book);
+    if (name.empty() || name == "." || name == "..") {
+        return {};
+    }
+    std::string path(folder);
+    path += safeFolderName(fieldText(book.ShelfName));
+    path += '\\';
+    path += name;
+    return platform::toNativePath(path);
+}
+
 std::string computerCopyPath(const TBook& book) {
-    return platform::dataFolder() + "Books/" + safeFolderName(fieldText(book.ShelfName)) + "/" +
-           bookFileName(book);
+    return bookFilePath(platform::dataFolder() + "Books/", book);
 }
 
 }  // namespace quillbox::book

@@ -7,9 +7,6 @@
 #include <memory>
 
 #include "book/BookNames.h"
-#include "common/FixedText.h"
-#include "common/SafeFolderName.h"
-#include "platform/PathNormaliser.h"
 #include "platform/ProgramFolder.h"
 
 namespace quillbox::book {
@@ -17,17 +14,22 @@ namespace quillbox::book {
 ComputerCopies::ComputerCopies() : m_booksFolder(platform::dataFolder() + "Books/") {}
 
 bool ComputerCopies::has(const TBook& book) {
-    const std::string name = bookFileName(book);
-    return !name.empty() && filesIn(safeFolderName(fieldText(book.ShelfName))).count(name) > 0;
+    // The names are compared as the system spells them: the path's own
+    // mapping, not the record's ANSI bytes.
+    const std::string path = bookFilePath(m_booksFolder, book);
+    const std::size_t slash = path.rfind('/');
+    if (path.empty() || slash == std::string::npos) {
+        return false;
+    }
+    return filesIn(path.substr(0, slash + 1)).count(path.substr(slash + 1)) > 0;
 }
 
-const std::unordered_set<std::string>& ComputerCopies::filesIn(const std::string& shelfFolder) {
-    const auto [entry, added] = m_folders.try_emplace(shelfFolder);
+const std::unordered_set<std::string>& ComputerCopies::filesIn(const std::string& nativeFolder) {
+    const auto [entry, added] = m_folders.try_emplace(nativeFolder);
     if (!added) {
         return entry->second;
     }
-    const std::string path = platform::toNativePath(m_booksFolder + shelfFolder + "/");
-    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(path.c_str()), &::closedir);
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(nativeFolder.c_str()), &::closedir);
     if (folder == nullptr) {
         return entry->second;
     }

@@ -1,8 +1,8 @@
 #pragma once
-// Which books have their file on the computer: a regular file named after the
-// book (bookFileName) in its shelf's folder below the data folder's "Books/".
-// Each shelf folder is listed once, so checking many books costs one pass
-// over each folder instead of one file-system call per book.
+// Which books have their file on the computer: a regular file at the book's
+// path (bookFilePath) below the data folder's "Books/". Each shelf folder is
+// listed once, so checking many books costs one pass over each folder instead
+// of one file-system call per book.
 
 #include <string>
 #include <unordered_map>
@@ -22,7 +22,8 @@ class ComputerCopies {
     bool has(const TBook& book);
 
   private:
-    const std::unordered_set<std::string>& filesIn(const std::string& shelfFolder);
+    // The names of the regular files in a native folder path (ending with '/').
+    const std::unordered_set<std::string>& filesIn(const std::string& nativeFolder);
 
     std::string m_booksFolder;
     std::unordered_map<std::string, std::unordered_set<std::string>> m_folders;

@@ -18,6 +18,12 @@ std::size_t booksHeld(const TBookShelf& shelf) {
     return shelf.BookCount < kMaxBooksPerShelf ? shelf.BookCount : kMaxBooksPerShelf;
 }
 
+std::string bookKey(const char (&shelfId)[11], const char (&bookId)[51]) {
+    std::string key(idKey(shelfId));
+    key += idKey(bookId);
+    return key;
+}
+
 }  // namespace
 
 LibraryIndex::LibraryIndex(TBookLibrary& library) : m_library(library) {
@@ -37,6 +43,10 @@ TBookShelf* LibraryIndex::findShelf(const char (&id)[11]) {
 TBookShelf* LibraryIndex::shelfForBook(const TBook& record) {
     if (TBookShelf* shelf = findShelf(record.ShelfId)) {
         return shelf;
+    }
+    if (m_shelvesLeftOut.count(std::string(idKey(record.ShelfId))) > 0) {
+        m_booksLeftOut.insert(bookKey(record.ShelfId, record.Id));
+        return nullptr;
     }
     const std::size_t count = shelvesHeld(m_library);
     return count == 0 ? nullptr : m_library.Shelves[count - 1];
@@ -62,6 +72,9 @@ TBook* LibraryIndex::findBook(TBookShelf& shelf, const char (&id)[51]) {
 
 bool LibraryIndex::addShelf(const TBookShelf& record) {
     if (!AddShelf(m_library, record)) {
+        if (m_library.ShelfCount >= kMaxShelves && findShelf(record.Id) == nullptr) {
+            m_shelvesLeftOut.emplace(idKey(record.Id));
+        }
         return false;
     }
     const std::size_t position = m_library.ShelfCount - 1u;
@@ -73,6 +86,9 @@ bool LibraryIndex::addShelf(const TBookShelf& record) {
 bool LibraryIndex::addBook(TBookShelf& shelf, TBook& record) {
     IdMap& books = booksOf(shelf);
     if (!AddBook(shelf, record)) {
+        if (shelf.BookCount >= kMaxBooksPerShelf) {
+            m_booksLeftOut.insert(bookKey(shelf.Id, record.Id));
+        }
         return false;
     }
     const std::size_t position = shelf.BookCount - 1u;

@@ -5,13 +5,15 @@
 #include <cstring>
 #include <string>
 
+#include "book/BookErrorText.h"
 #include "book/ComputerCopies.h"
 #include "book/ForceFolder.h"
+#include "book/LibraryCommit.h"
 #include "book/LibraryFiles.h"
 #include "book/LibraryIndex.h"
+#include "book/NetworkTexts.h"
 #include "book/RecordFile.h"
 #include "common/FixedText.h"
-#include "platform/PathNormaliser.h"
 
 namespace quillbox::book {
 namespace {
@@ -73,14 +75,13 @@ bool readList(const std::string& path, std::size_t recordSize,
 
 class Loader {
   public:
-    Loader(TBookLibrary& library, std::string shelfBase, std::string bookBase)
-        : m_index(library), m_shelfBase(std::move(shelfBase)), m_bookBase(std::move(bookBase)) {}
+    Loader(TBookLibrary& library, const LibraryFileSet& files) : m_index(library), m_files(files) {}
 
     // The account's shelves and books. Stored shelves keep their Flags and
     // start without books; every book read gets flag 2.
     void loadAccount() {
         const bool shelvesRead =
-            readList(listPath(m_shelfBase, 1), kBookShelfRecordSize, [this](const char* bytes) {
+            readList(shelfList(1), kBookShelfRecordSize, [this](const char* bytes) {
                 TBookShelf record = shelfRecord(bytes);
                 record.BookCount = 0;
                 m_index.addShelf(record);
@@ -88,7 +89,7 @@ class Loader {
         if (!shelvesRead) {
             return;
         }
-        readList(listPath(m_bookBase, 1), sizeof(TBook), [this](const char* bytes) {
+        readList(bookList(1), sizeof(TBook), [this](const char* bytes) {
             TBook record = bookRecord(bytes);
             TBookShelf* shelf = m_index.shelfForBook(record);
             if (shelf != nullptr) {
@@ -102,8 +103,8 @@ class Loader {
     // the flag, unknown ones are added with only that flag. A shelf that is not
     // known and had no books is left out.
     void mergeMarks(int list, std::uint16_t flag, bool needComputerCopy) {
-        const bool shelvesRead = readList(
-            listPath(m_shelfBase, list), kBookShelfRecordSize, [this, flag](const char* bytes) {
+        const bool shelvesRead =
+            readList(shelfList(list), kBookShelfRecordSize, [this, flag](const char* bytes) {
                 TBookShelf record = shelfRecord(bytes);
                 if (TBookShelf* shelf = m_index.findShelf(record.Id)) {
                     shelf->Flags |= flag;
@@ -116,34 +117,33 @@ class Loader {
         if (!shelvesRead) {
             return;
         }
-        readList(listPath(m_bookBase, list), sizeof(TBook),
-                 [this, flag, needComputerCopy](const char* bytes) {
-                     TBook record = bookRecord(bytes);
-                     if (needComputerCopy && !m_computerCopies.has(record)) {
-                         return;
-                     }
-                     TBookShelf* shelf = m_index.shelfForBook(record);
-                     if (shelf == nullptr) {
-                         return;
-                     }
-                     if (TBook* book = m_index.findBook(*shelf, record.Id)) {
-                         book->Flags |= flag;
-                     } else {
-                         record.Flags = flag;
-                         m_index.addBook(*shelf, record);
-                     }
-                 });
+        readList(bookList(list), sizeof(TBook), [this, flag, needComputerCopy](const char* bytes) {
+            TBook record = bookRecord(bytes);
+            if (needComputerCopy && !m_computerCopies.has(record)) {
+                return;
+            }
+            TBookShelf* shelf = m_index.shelfForBook(record);
+            if (shelf == nullptr) {
+                return;
+            }
+            if (TBook* book = m_index.findBook(*shelf, record.Id)) {
+                book->Flags |= flag;
+            } else {
+                record.Flags = flag;
+                m_index.addBook(*shelf, record);
+            }
+        });
     }
 
+    LeftOut leftOut() const { return m_index.leftOut(); }
+
   private:
-    static std::string listPath(const std::string& base, int list) {
-        return platform::toNativePath(base + std::to_string(list) + ".dat");
-    }
+    std::string shelfList(int list) const { return m_files.target(list - 1); }
+    std::string bookList(int list) const { return m_files.target(2 + list); }
 
     LibraryIndex m_index;
     ComputerCopies m_computerCopies;
-    std::string m_shelfBase;
-    std::string m_bookBase;
+    const LibraryFileSet& m_files;
 };
 
 void loadMoney(TMoney& money, const std::string& path) {
@@ -177,18 +177,29 @@ void loadMoney(TMoney& money, const std::string& path) {
 
 bool LoadBookLibraryFromFile(TBookLibrary& library, TMoney& money, std::string_view folder,
                              std::string_view shelfPrefix, std::string_view bookPrefix,
-                             bool loadAccount) {
+                             bool loadAccount, LeftOut* leftOut) {
     if (!ForceFolder(folder)) {
         return false;
     }
-    const std::string base(folder);
-    Loader loader(library, base + std::string(shelfPrefix), base + std::string(bookPrefix));
+    const LibraryFileSet files(folder, shelfPrefix, bookPrefix);
+    // A save stopped after its commit point is finished before anything is
+    // read, so the files read are all old or all new. When that fails the
+    // files are read as they are.
+    settleLibraryFolder(files);
+    Loader loader(library, files);
     if (loadAccount) {
         loader.loadAccount();
     }
     loader.mergeMarks(2, kFlagOnComputer, true);
     loader.mergeMarks(3, kFlagOnReader, false);
-    loadMoney(money, platform::toNativePath(base + "Money.dat"));
+    loadMoney(money, files.target(6));
+    const LeftOut dropped = loader.leftOut();
+    if (dropped.any()) {
+        setBookErrorText(texts::libraryOverflow(dropped.shelves, dropped.books));
+    }
+    if (leftOut != nullptr) {
+        *leftOut = dropped;
+    }
     return true;
 }
 

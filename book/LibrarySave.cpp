@@ -2,48 +2,21 @@
 #include <string>
 
 #include "book/ForceFolder.h"
+#include "book/LibraryCommit.h"
 #include "book/LibraryFiles.h"
 #include "book/RecordFile.h"
 #include "platform/DurableFile.h"
-#include "platform/PathNormaliser.h"
 
 namespace quillbox::book {
 namespace {
 
 constexpr std::uint16_t kListFlags[3] = {kFlagOnAccount, kFlagOnComputer, kFlagOnReader};
 
-}  // namespace
-
-bool SaveBookLibraryToFile(const TBookLibrary& library, const TMoney& money,
-                           std::string_view folder, std::string_view shelfPrefix,
-                           std::string_view bookPrefix) {
-    if (!ForceFolder(folder)) {
-        return false;
-    }
-    const std::string base(folder);
-    // Shelf files 1..3, book files 1..3, then Money.dat: the order the files
-    // are created and replaced in.
-    const auto numbered = [&base](std::string_view prefix, int number) {
-        std::string name = base;
-        name += prefix;
-        name += std::to_string(number);
-        name += ".dat";
-        return platform::toNativePath(name);
-    };
-    std::array<std::string, 7> targets;
-    for (int i = 0; i < 3; ++i) {
-        targets[i] = numbered(shelfPrefix, i + 1);
-        targets[3 + i] = numbered(bookPrefix, i + 1);
-    }
-    targets[6] = platform::toNativePath(base + "Money.dat");
-
-    std::array<platform::DurableFile, 7> files;
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-        if (!canReplace(targets[i]) || !files[i].create(targets[i])) {
-            return false;
-        }
-    }
-
+// Writes the records of the library and the money record into the seven
+// files, in the order of LibraryFileSet. moneyPath is the current Money.dat,
+// whose bytes after the record are kept.
+bool writeRecords(std::array<platform::DurableFile, LibraryFileSet::kCount>& files,
+                  const TBookLibrary& library, const TMoney& money, const std::string& moneyPath) {
     const std::uint16_t shelfCount =
         library.ShelfCount < kMaxShelves ? library.ShelfCount : kMaxShelves;
     for (std::uint16_t s = 0; s < shelfCount; ++s) {
@@ -72,26 +45,51 @@ bool SaveBookLibraryToFile(const TBookLibrary& library, const TMoney& money,
             }
         }
     }
-
     // The money record is record 0 of Money.dat; whatever follows it stays.
     platform::DurableFile& moneyFile = files[6];
-    if (!moneyFile.write(&money, sizeof money) ||
-        !appendFileFrom(moneyFile, targets[6], sizeof money)) {
+    return moneyFile.write(&money, sizeof money) &&
+           appendFileFrom(moneyFile, moneyPath, sizeof money);
+}
+
+}  // namespace
+
+bool SaveBookLibraryToFile(const TBookLibrary& library, const TMoney& money,
+                           std::string_view folder, std::string_view shelfPrefix,
+                           std::string_view bookPrefix) {
+    if (!ForceFolder(folder)) {
+        return false;
+    }
+    const LibraryFileSet set(folder, shelfPrefix, bookPrefix);
+    // A save stopped after its commit point is finished first; Money.dat's
+    // tail is then read from the file that is current.
+    if (!set.committable() || !settleLibraryFolder(set)) {
         return false;
     }
 
-    // Every file is complete and on disk before the first one is replaced.
+    std::array<platform::DurableFile, LibraryFileSet::kCount> files;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!canReplace(set.target(i)) || !canReplace(set.staged(i)) ||
+            !files[i].create(set.staged(i))) {
+            return false;
+        }
+    }
+    if (!writeRecords(files, library, money, set.target(6))) {
+        return false;
+    }
+    // Every file is complete and on disk before the first is staged.
     for (auto& file : files) {
         if (!file.finish()) {
             return false;
         }
     }
     for (auto& file : files) {
+        reachSaveStep();
         if (!file.commit()) {
+            discardStagedFiles(set);
             return false;
         }
     }
-    return true;
+    return commitLibraryFiles(set);
 }
 
 }  // namespace quillbox::book

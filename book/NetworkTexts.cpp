@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "common/BookTypes.h"
 #include "platform/CodePage.h"
 
 namespace quillbox::book::texts {
@@ -68,6 +69,50 @@ std::string connectionFailed(std::string_view hostName) {
 const std::string& downloadConnectionFailed() {
     static const std::string text = ansi("Ошибка подключения к интернет ") + ansi(kConnectionTail);
     return text;
+}
+
+const std::string& accountPageUnreadable() {
+    static const std::string text = ansi("Ошибка чтения страницы книжной полки");
+    return text;
+}
+
+const std::string& tmpFileNotOpened() {
+    static const std::string text = ansi("Невозможно открыть 'Tmp/Tmp.~file'");
+    return text;
+}
+
+const std::string& libraryFilesFailed() {
+    static const std::string text = ansi("Ошибка записи в 'BookLibrary/'");
+    return text;
+}
+
+const std::string& updateCancelled() {
+    static const std::string text = ansi("Обновление книжной полки прервано");
+    return text;
+}
+
+const std::string& downloadCancelled() {
+    static const std::string text = ansi("Загрузка книги прервана");
+    return text;
+}
+
+std::string libraryOverflow(std::size_t shelvesLeftOut, std::size_t booksLeftOut) {
+    // Built piece by piece: GCC 12 misreports "literal" + std::string at -O3.
+    std::string text = "Библиотека переполнена, пропущено ";
+    if (shelvesLeftOut > 0) {
+        text += "полок: ";
+        text += std::to_string(shelvesLeftOut);
+    }
+    if (booksLeftOut > 0) {
+        text += shelvesLeftOut > 0 ? ", книг: " : "книг: ";
+        text += std::to_string(booksLeftOut);
+    }
+    text += " (помещается не более ";
+    text += std::to_string(kMaxShelves);
+    text += " полок и ";
+    text += std::to_string(kMaxBooksPerShelf);
+    text += " книг на полке)";
+    return ansi(text);
 }
 
 }  // namespace quillbox::book::texts

@@ -3,6 +3,7 @@
 // bytes: the texts stored in BookErrorText and the texts of the message boxes
 // (a few differ from their BookErrorText twin by one letter or one blank).
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -24,5 +25,20 @@ const std::string& loginRefusedBox();
 std::string connectionFailed(std::string_view hostName);
 // BookErrorText of a download whose account request failed.
 const std::string& downloadConnectionFailed();
+// The account page overflowed what the reader holds (a line or the text
+// between entries too long, or a page past the size cap).
+const std::string& accountPageUnreadable();
+// The received page could not be opened for reading.
+const std::string& tmpFileNotOpened();
+// The library files, which carry the computer and reader marks into the
+// updated library, could not be saved or read back.
+const std::string& libraryFilesFailed();
+// The user stopped the account update or the download.
+const std::string& updateCancelled();
+const std::string& downloadCancelled();
+// BookErrorText when the library could not hold every shelf or book (at most
+// 100 shelves and 1000 books a shelf): names how many shelves and books were
+// left out; a count of 0 is not mentioned.
+std::string libraryOverflow(std::size_t shelvesLeftOut, std::size_t booksLeftOut);
 
 }  // namespace quillbox::book::texts

@@ -62,9 +62,12 @@ using TBookMessageBox = void (*)(const char* ansiText);
 
 // Writes the library and the money record to the seven files in folder (which
 // ends with a separator): shelfPrefix + "1.dat".."3.dat", bookPrefix +
-// "1.dat".."3.dat" and "Money.dat". The files are replaced together; on any
-// failure the previous files stay as they were. Returns kBookFilesDone or
-// kBookFilesFailed (also for a null argument).
+// "1.dat".."3.dat" and "Money.dat". The files are replaced together: a failure
+// or a kill at any moment leaves the previous set or the new one whole, never
+// a mix; a save stopped after its commit point is completed by the next load or
+// save. Beside the files, staged copies (".<name>.qbnew") and a commit marker
+// (".library.qbcommit") exist only while a save runs or until that next load or
+// save. Returns kBookFilesDone or kBookFilesFailed (also for a null argument).
 QUILLBOX_EXPORT std::uint8_t SaveBookLibraryToFile(const TBookLibrary* library, const TMoney* money,
                                                    const char* folder, const char* shelfPrefix,
                                                    const char* bookPrefix);
@@ -72,8 +75,10 @@ QUILLBOX_EXPORT std::uint8_t SaveBookLibraryToFile(const TBookLibrary* library, 
 // Reads the files written by SaveBookLibraryToFile and merges them into the
 // library (which is not emptied first) and the money record. With loadAccount
 // the account's shelves and books are read too, else only the computer and
-// reader marks. Missing list files are created empty. Returns kBookFilesDone,
-// or kBookFilesFailed when the folder could not be created or an argument is null.
+// reader marks. Missing list files are created empty. Shelves beyond the 100th
+// and books beyond a shelf's 1000th (with the books of a shelf left out) are
+// left out, and then the error text says how many. Returns kBookFilesDone, or
+// kBookFilesFailed when the folder could not be created or an argument is null.
 QUILLBOX_EXPORT std::uint8_t LoadBookLibraryFromFile(TBookLibrary* library, TMoney* money,
                                                      const char* folder, const char* shelfPrefix,
                                                      const char* bookPrefix, bool loadAccount);
@@ -93,12 +98,17 @@ QUILLBOX_EXPORT TBookErrorText GetBookErrorText();
 // Brings the library up to date with the user's account on the store (the
 // store's root: QUILLBOX_STORE_URL, else the built-in one). Login and Password
 // are sent with A-Z lower-cased. The page goes to "Tmp/Tmp.~file" of the data
-// folder; the old library is saved to "BookLibrary/" and rebuilt from the page,
-// and the computer and reader marks of the saved files are merged back.
-// Returns one of the kBookUpdate codes; before the page is known good, library
-// and money are untouched. A null library or money gives
-// kBookUpdateNotConnectedOrOverflow. With showMessages the messages also go to
-// the host's message box (SetBookHost).
+// folder (mode 0600, removed again on every outcome) and is read into a new
+// library; only when it was read whole is the old library saved to
+// "BookLibrary/", its computer and reader marks merged into the new one, and
+// the new one put in its place. Returns one of the kBookUpdate codes, each with
+// its message; on any code but kBookUpdateDone library and money are exactly
+// as they were. A transfer slower than 1 KiB/s for 60 s, a page over the size
+// cap, and a stop asked by the host application (TApplication::Cancelled,
+// asked at every wait) give kBookUpdateNotConnectedOrOverflow; library files
+// that cannot be saved give kBookUpdateTmpFileNotWritten. A null library or
+// money gives kBookUpdateNotConnectedOrOverflow. With showMessages the messages
+// also go to the host's message box (SetBookHost).
 QUILLBOX_EXPORT std::uint8_t LoadBookLibraryFromURL(TBookLibrary* library, TMoney* money,
                                                     TUserData userData, bool showMessages);
 
@@ -106,10 +116,12 @@ QUILLBOX_EXPORT std::uint8_t LoadBookLibraryFromURL(TBookLibrary* library, TMone
 // folder + Title + BookType: account request, the browser's visit to the
 // account page (which lets the download in; at most 30 s), then the file,
 // moving progressBar and label ("N%") and processing the application's
-// messages after every 1024-byte block. Returns kBookDownloadDone when at least
-// Size bytes arrived, kBookDownloadNoFolder, else kBookDownloadFailed (also for
-// a null book, folder or userData; nothing is left under the book's name then).
-// The objects may be null and must outlive the call.
+// messages at least every 50 ms. Returns kBookDownloadDone when at least Size
+// bytes arrived, kBookDownloadNoFolder, else kBookDownloadFailed (also for a
+// null book, folder or userData, a transfer slower than 1 KiB/s for 60 s, and
+// a stop asked by application->Cancelled(), which is asked at every wait);
+// on failure nothing is left under the book's name but an earlier copy, and no
+// partial file. The objects may be null and must outlive the call.
 QUILLBOX_EXPORT std::uint8_t DownloadFile(const TBook* book, const char* folder,
                                           const TUserData* userData, TApplication* application,
                                           TWebBrowser* browser, TProgressBar* progressBar,

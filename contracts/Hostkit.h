@@ -19,18 +19,22 @@
 // always the program's folder, whatever was saved. A null info is ignored.
 QUILLBOX_EXPORT void LoadSystemInfo(TSystemInfo* info);
 
-// Stores the whole record, replacing the stored settings in one step; on
-// failure the previous settings stay. BaseFolder is not stored.
-QUILLBOX_EXPORT void SaveSystemInfo(TSystemInfo info);
+// Stores the whole record, replacing the stored settings in one step.
+// BaseFolder is not stored. Returns true when the settings were stored; false
+// when they could not be (a folder that cannot be made or written, a full
+// disk), and then the previous settings stay. Callers may ignore the result.
+QUILLBOX_EXPORT bool SaveSystemInfo(TSystemInfo info);
 
 // Fills data with the stored account and proxy data (all empty on first use).
 // When the stored file exists but cannot be read, data is left as it was. A
 // null data is ignored.
 QUILLBOX_EXPORT void LoadUserData(TUserData* data);
 
-// Stores the whole record in a file only the user can read; on failure the
-// previous data stay.
-QUILLBOX_EXPORT void SaveUserData(TUserData data);
+// Stores the whole record in a file only the user can read, replacing the
+// stored data in one step. Returns true when the data were stored; false when
+// they could not be, and then the previous data stay. Callers may ignore the
+// result.
+QUILLBOX_EXPORT bool SaveUserData(TUserData data);
 
 // Creates folder and its missing levels; true when it exists afterwards. A
 // drive letter whose drive is absent or has no medium, or a null folder, gives
@@ -39,9 +43,11 @@ QUILLBOX_EXPORT bool CreateDirEx(const char* folder);
 
 // Copies source to destination, whose folder must exist. Moves bar (0..100)
 // and sets label to "N%" as it goes, and calls application->ProcessMessages at
-// least every 50 ms. The destination is replaced only by a complete copy that
-// is on the drive; false on any failure, leaving no partial file. application,
-// bar and label may be null and must outlive the call.
+// least every 50 ms, asking application->Cancelled() after each call until the
+// copy is complete: true stops it as a failure. The destination is replaced
+// only by a complete copy that is on the drive; false on any failure, leaving
+// no partial file and an old destination as it was. application, bar and label
+// may be null and must outlive the call.
 QUILLBOX_EXPORT bool CopyFileToDevice(const char* source, const char* destination,
                                       TApplication* application, TProgressBar* bar, TLabel* label);
 

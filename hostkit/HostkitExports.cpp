@@ -40,8 +40,8 @@ QUILLBOX_EXPORT void LoadSystemInfo(TSystemInfo* info) {
     }
 }
 
-QUILLBOX_EXPORT void SaveSystemInfo(TSystemInfo info) {
-    guardExport([&] { hostkit::saveSystemInfo(info); });
+QUILLBOX_EXPORT bool SaveSystemInfo(TSystemInfo info) {
+    return guardExport(false, [&] { return hostkit::saveSystemInfo(info).ok(); });
 }
 
 QUILLBOX_EXPORT void LoadUserData(TUserData* data) {
@@ -56,8 +56,8 @@ QUILLBOX_EXPORT void LoadUserData(TUserData* data) {
     });
 }
 
-QUILLBOX_EXPORT void SaveUserData(TUserData data) {
-    guardExport([&] { hostkit::saveUserData(data); });
+QUILLBOX_EXPORT bool SaveUserData(TUserData data) {
+    return guardExport(false, [&] { return hostkit::saveUserData(data).ok(); });
 }
 
 QUILLBOX_EXPORT bool CreateDirEx(const char* folder) {

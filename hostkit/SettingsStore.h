@@ -23,7 +23,8 @@ TSystemInfo defaultSystemInfo();
 // be read or is out of range; BaseFolder is always the program's folder.
 TSystemInfo loadSystemInfo();
 
-// Replaces the stored settings (not BaseFolder) in one step.
+// Replaces the stored settings (not BaseFolder) in one step; an error, leaving
+// the stored settings as they were, when they cannot be written.
 Status saveSystemInfo(const TSystemInfo& info);
 
 // The stored account data; all empty when none are stored, empty fields where
@@ -31,7 +32,8 @@ Status saveSystemInfo(const TSystemInfo& info);
 // cannot be opened or read at all.
 Result<TUserData> loadUserData();
 
-// Replaces the stored account data in one step; the file has mode 0600.
+// Replaces the stored account data in one step; the file has mode 0600. An
+// error, leaving the stored data as they were, when they cannot be written.
 Status saveUserData(const TUserData& data);
 
 }  // namespace quillbox::hostkit

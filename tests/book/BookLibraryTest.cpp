@@ -9,11 +9,14 @@
 #include "common/SafeFolderName.h"
 #include "tests/book/AllocationProbe.h"
 #include "tests/book/TestLibrary.h"
+#include "tests/support/EnvGuard.h"
 
 using namespace quillbox;
+using quillbox::test::EnvGuard;
 using quillbox::test::makeBook;
 using quillbox::test::makeShelf;
 using quillbox::test::OwnedLibrary;
+using quillbox::test::TempDir;
 
 TEST(BookLibrary, AddShelfCopiesTheRecordAndStopsAtOneHundred) {
     OwnedLibrary owned;
@@ -127,6 +130,26 @@ TEST(VerifyTitle, BookFileNameIsTitleAndTypeWithoutForbiddenCharacters) {
     TBook book = makeBook("Who? Me: \"Yes\"", "id", 0);
     setFieldText(book.BookType, ".f|b2");
     EXPECT_EQ(book::bookFileName(book), "Who Me Yes.fb2");
+}
+
+TEST(BookFilePath, IsTheNativePathOfTheFileInItsShelfFolderOnAnyDrive) {
+    TempDir reader;
+    const EnvGuard drives("QUILLBOX_DRIVES",
+                          "E=" + reader.path().substr(0, reader.path().size() - 1));
+    const EnvGuard codePage("QUILLBOX_ANSI_CODEPAGE", std::nullopt);
+    // "Фантастика" and "Путь: домой?" in windows-1251, as the records hold them.
+    const TBook cyrillic = makeBook("\xCF\xF3\xF2\xFC: \xE4\xEE\xEC\xEE\xE9?", "id", 0, "s",
+                                    "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0");
+    EXPECT_EQ(book::bookFilePath("E:\\Books\\", cyrillic),
+              reader.file("Books/Фантастика/Путь домой.fb2"));
+    EXPECT_EQ(book::bookFilePath("/data/Books/", cyrillic),
+              "/data/Books/Фантастика/Путь домой.fb2");
+
+    TBook outside = makeBook("a/../b", "id", 0, "s", "..");
+    EXPECT_EQ(book::bookFilePath("/data/Books/", outside), "/data/Books/_/a..b.fb2");
+    setFieldText(outside.Title, "..");
+    setFieldText(outside.BookType, "");
+    EXPECT_EQ(book::bookFilePath("/data/Books/", outside), "");
 }
 
 TEST(SafeFolderName, UsesTheTitleRuleAndNeverNamesTheFolderItselfOrItsParent) {

@@ -9,8 +9,6 @@
 
 #include "book/BookNames.h"
 #include "book/LibraryFiles.h"
-#include "common/FixedText.h"
-#include "common/SafeFolderName.h"
 #include "tests/book/TestLibrary.h"
 #include "tests/support/EnvGuard.h"
 #include "tests/support/TempDir.h"
@@ -21,6 +19,8 @@ class LibraryFolder : public ::testing::Test {
   protected:
     TempDir m_home;
     EnvGuard m_homeGuard{"QUILLBOX_HOME", m_home.path()};
+    // Store texts are windows-1251, the system ANSI code page by default.
+    EnvGuard m_codePage{"QUILLBOX_ANSI_CODEPAGE", std::nullopt};
     const std::string m_folder = m_home.file("BookLibrary/");
 
     std::string libraryFile(const std::string& name) const { return m_folder + name; }
@@ -35,12 +35,9 @@ class LibraryFolder : public ::testing::Test {
 
     // Puts a file where the computer copy of the book is looked for.
     void placeComputerCopy(const TBook& book) {
-        // Appended piece by piece: GCC 12 misreports "literal" + std::string at -O3.
-        std::string shelfFolder = m_home.file("Books/");
-        shelfFolder += safeFolderName(fieldText(book.ShelfName));
-        shelfFolder += '/';
-        std::filesystem::create_directories(shelfFolder);
-        writeFile(shelfFolder + book::bookFileName(book), "book");
+        const std::string path = book::bookFilePath(m_home.file("Books/"), book);
+        std::filesystem::create_directories(path.substr(0, path.rfind('/')));
+        writeFile(path, "book");
     }
 };
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "book/BookNames.h"
+#include "platform/CodePage.h"
 #include "tests/book/LibraryFixture.h"
 
 using namespace quillbox;
@@ -179,4 +180,44 @@ TEST_F(LibraryMerge, IdsDifferingOnlyAfterTheirZeroAreDifferent) {
     ASSERT_EQ(owned.library.ShelfCount, 2);
     EXPECT_EQ(owned.shelf(0).Flags, kFlagOnAccount);
     EXPECT_EQ(owned.shelf(1).Flags, kFlagOnReader);
+}
+
+TEST_F(LibraryMerge, DownloadedBookKeepsItsComputerMarkThroughSaveAndLoad) {
+    // Shelf and title as the store gives them (windows-1251 in the records),
+    // and the file as a download names it on this system (UTF-8).
+    struct Case {
+        const char* shelf;
+        const char* title;
+        const char* file;
+    };
+    const Case cases[] = {
+        {"Фантастика", "Путь: домой?", "Фантастика/Путь домой.fb2"},
+        {"Sci: Fi", "Dune: Part?", "Sci Fi/Dune Part.fb2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string shelfName = platform::fromUtf8(c.shelf, "WINDOWS-1251").value();
+        const std::string title = platform::fromUtf8(c.title, "WINDOWS-1251").value();
+        OwnedLibrary saved;
+        TBookShelf& shelf =
+            saved.addShelf(makeShelf(shelfName, "s", kFlagOnAccount | kFlagOnComputer));
+        saved.addBook(shelf, makeBook(title, "b", kFlagOnAccount | kFlagOnComputer));
+        ASSERT_TRUE(save(saved.library, TMoney{}));
+        const std::string file = m_home.file("Books/") + c.file;
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+        writeFile(file, "book");
+        EXPECT_EQ(book::computerCopyPath(saved.book(0, 0)), file);
+
+        for (const bool present : {true, false}) {
+            if (!present) {
+                std::filesystem::remove(file);
+            }
+            OwnedLibrary loaded;
+            TMoney money{};
+            ASSERT_TRUE(load(loaded.library, money, true));
+            ASSERT_EQ(loaded.shelf(0).BookCount, 1);
+            EXPECT_EQ(loaded.book(0, 0).Flags,
+                      present ? kFlagOnAccount | kFlagOnComputer : kFlagOnAccount);
+        }
+    }
 }

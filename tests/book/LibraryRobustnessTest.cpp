@@ -1,14 +1,16 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
 
+#include "book/BookErrorText.h"
 #include "book/ForceFolder.h"
+#include "platform/CodePage.h"
 #include "tests/book/LibraryFixture.h"
+#include "tests/support/FileSizeLimit.h"
 
 using namespace quillbox;
 using namespace quillbox::test;
@@ -56,28 +58,6 @@ class LibraryRobustness : public LibraryFolder {
         }
         return bytes;
     }
-};
-
-// Limits the size of files this process may write, as a full disk would.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        m_oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limited = m_old;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        ::signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit m_old{};
-    sighandler_t m_oldHandler;
 };
 
 }  // namespace
@@ -197,6 +177,65 @@ TEST_F(LibraryRobustness, BookListsBeyond65535RecordsAreReadWhole) {
     ASSERT_TRUE(load(owned.library, money, true));
     EXPECT_EQ(owned.bookCount(), 100000);
     EXPECT_EQ(owned.shelf(99).BookCount, 1000);
+}
+
+TEST_F(LibraryRobustness, WhatTheCapsLeaveOutIsNamedInTheErrorText) {
+    struct Case {
+        int shelves;
+        int booksOnFirstShelf;
+        int booksOnLastShelf;  // the last shelf is beyond the cap when shelves > 100
+        book::LeftOut leftOut;
+        const char* text;
+    };
+    const Case cases[] = {
+        {101,
+         1001,
+         2,
+         {1, 3},
+         "Библиотека переполнена, пропущено полок: 1, книг: 3 (помещается не более 100 полок "
+         "и 1000 книг на полке)"},
+        {3,
+         1002,
+         0,
+         {0, 2},
+         "Библиотека переполнена, пропущено книг: 2 (помещается не более 100 полок и 1000 "
+         "книг на полке)"},
+        {100, 1000, 1000, {0, 0}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(numbered("shelves: ", c.shelves));
+        book::setBookErrorText("");
+        std::vector<TBookShelf> shelves;
+        std::string books;
+        for (int s = 0; s < c.shelves; ++s) {
+            shelves.push_back(makeShelf("S", numbered("s", s), kFlagOnAccount));
+            const int count = s == 0               ? c.booksOnFirstShelf
+                              : s == c.shelves - 1 ? c.booksOnLastShelf
+                                                   : 0;
+            for (int b = 0; b < count; ++b) {
+                books +=
+                    recordBytes(makeBook("B", std::to_string(b), kFlagOnAccount, numbered("s", s)));
+            }
+        }
+        std::filesystem::create_directories(m_folder);
+        writeFile(libraryFile("BookShelfs1.dat"), shelfFileBytes(shelves));
+        writeFile(libraryFile("Books1.dat"), books);
+
+        OwnedLibrary owned;
+        TMoney money{};
+        book::LeftOut leftOut;
+        ASSERT_TRUE(book::LoadBookLibraryFromFile(owned.library, money, m_folder, "BookShelfs",
+                                                  "Books", true, &leftOut));
+        EXPECT_EQ(owned.library.ShelfCount, std::min(c.shelves, 100));
+        EXPECT_EQ(owned.shelf(0).BookCount, std::min(c.booksOnFirstShelf, 1000));
+        // Books of a shelf that was left out do not land on another shelf.
+        const int lastKept = std::min(c.shelves, 100) - 1;
+        EXPECT_EQ(owned.shelf(lastKept).BookCount, c.shelves > 100 ? 0 : c.booksOnLastShelf);
+        EXPECT_EQ(leftOut.shelves, c.leftOut.shelves);
+        EXPECT_EQ(leftOut.books, c.leftOut.books);
+        EXPECT_EQ(platform::toUtf8(book::GetBookErrorText().Text, "WINDOWS-1251").value(), c.text);
+    }
+    book::setBookErrorText("");
 }
 
 TEST(ForceFolder, CreatesEveryBackslashLevel) {

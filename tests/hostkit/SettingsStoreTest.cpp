@@ -1,7 +1,5 @@
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
@@ -10,6 +8,7 @@
 #include "contracts/Hostkit.h"
 #include "hostkit/SettingsStore.h"
 #include "tests/hostkit/HostkitFixture.h"
+#include "tests/support/FileSizeLimit.h"
 
 using namespace quillbox;
 using quillbox::test::fileExists;
@@ -92,7 +91,7 @@ TEST_F(SettingsStoreTest, FirstUseGivesTheStartingValues) {
 }
 
 TEST_F(SettingsStoreTest, SystemInfoRoundTripsAndBaseFolderIsAlwaysTheProgramFolder) {
-    SaveSystemInfo(filledSystemInfo());
+    EXPECT_TRUE(SaveSystemInfo(filledSystemInfo()));
     TSystemInfo expected = filledSystemInfo();
     expected.BaseFolder.assign(programFolder());
     const TSystemInfo info = loadedSystemInfo();
@@ -114,7 +113,7 @@ TEST_F(SettingsStoreTest, SystemInfoRoundTripsAndBaseFolderIsAlwaysTheProgramFol
 }
 
 TEST_F(SettingsStoreTest, UserDataRoundTripsEveryByteAndIsStoredReadably) {
-    SaveUserData(filledUserData());
+    EXPECT_TRUE(SaveUserData(filledUserData()));
     const TUserData expected = filledUserData();
     const TUserData data = loadedUserData();
     EXPECT_TRUE(sameBytes(&data, &expected, sizeof data));
@@ -218,43 +217,42 @@ TEST_F(SettingsStoreTest, UnreadableAccountFileLeavesTheRecordAsItWas) {
     EXPECT_TRUE(sameBytes(&data, &expected, sizeof data));
 }
 
-TEST_F(SettingsStoreTest, FailedSaveLeavesTheOldFiles) {
-    SaveSystemInfo(filledSystemInfo());
-    SaveUserData(filledUserData());
+TEST_F(SettingsStoreTest, SavesThatCannotBeStoredReportFalseAndLeaveThePreviousSettings) {
+    ASSERT_TRUE(SaveSystemInfo(filledSystemInfo()));
+    ASSERT_TRUE(SaveUserData(filledUserData()));
     const std::string settingsBefore = readFile(hostkit::systemInfoPath());
     const std::string accountBefore = readFile(hostkit::userDataPath());
-
-    // A file size limit of 0 makes every write fail as on a full disk, for root too.
-    rlimit oldLimit{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
-    rlimit noBytes = oldLimit;
-    noBytes.rlim_cur = 0;
-    const auto oldSignal = ::signal(SIGXFSZ, SIG_IGN);
-    ::setrlimit(RLIMIT_FSIZE, &noBytes);
     TSystemInfo changedInfo = filledSystemInfo();
     changedInfo.Language = 3;
     TUserData changedData = filledUserData();
     changedData.Login.assign("someone else");
-    EXPECT_FALSE(hostkit::saveSystemInfo(changedInfo).ok());
-    SaveUserData(changedData);
-    ::setrlimit(RLIMIT_FSIZE, &oldLimit);
-    ::signal(SIGXFSZ, oldSignal);
+
+    {
+        const test::FileSizeLimit fullDisk(0);
+        EXPECT_FALSE(SaveSystemInfo(changedInfo));
+        EXPECT_FALSE(SaveUserData(changedData));
+    }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(hostkit::settingsFolder()),
                             std::filesystem::directory_iterator()),
               2);
-
     EXPECT_EQ(readFile(hostkit::systemInfoPath()), settingsBefore);
     EXPECT_EQ(readFile(hostkit::userDataPath()), accountBefore);
+
+    // Configuration homes where no folder can be made: its place is taken by a
+    // file, or a level above it is a file.
+    std::filesystem::create_directories(root().file("taken"));
+    writeFile(root().file("taken/quillbox"), "a file");
+    writeFile(root().file("plain"), "a file");
+    for (const std::string& home : {root().file("taken"), root().file("plain/config")}) {
+        SCOPED_TRACE(home);
+        const test::EnvGuard config("XDG_CONFIG_HOME", home);
+        EXPECT_FALSE(SaveSystemInfo(changedInfo));
+        EXPECT_FALSE(SaveUserData(changedData));
+        EXPECT_EQ(loadedSystemInfo().Language, -1);
+    }
+    EXPECT_EQ(readFile(root().file("taken/quillbox")), "a file");
+    EXPECT_EQ(readFile(root().file("plain")), "a file");
+
     EXPECT_EQ(loadedSystemInfo().Language, 7);
     EXPECT_EQ(loadedUserData().Login.text(), kIvan);
-}
-
-TEST_F(SettingsStoreTest, SaveWhereTheFolderCannotBeMadeFailsCleanly) {
-    // The configuration folder's place is taken by a file.
-    std::filesystem::create_directories(root().file("config"));
-    writeFile(root().file("config/quillbox"), "not a folder");
-    EXPECT_FALSE(hostkit::saveUserData(filledUserData()).ok());
-    SaveSystemInfo(filledSystemInfo());
-    EXPECT_EQ(loadedSystemInfo().Language, -1);
-    EXPECT_EQ(readFile(root().file("config/quillbox")), "not a folder");
 }
