@@ -26,13 +26,24 @@ platform::ProxySettings proxyOf(const TUserData& user) {
     return proxy;
 }
 
-void reportConnectionFailure(AccountRequestFor purpose, bool showMessages) {
-    const std::string boxText = texts::connectionFailed(hostNameOf(storeRoot()));
+void report(std::string_view text, std::string_view boxText, bool showMessages) {
     if (showMessages) {
         showHostMessage(boxText);
     }
-    setBookErrorText(purpose == AccountRequestFor::Update ? boxText
-                                                          : texts::downloadConnectionFailed());
+    setBookErrorText(text);
+}
+
+void reportFailure(const Error& error, AccountRequestFor purpose, bool showMessages) {
+    const bool update = purpose == AccountRequestFor::Update;
+    if (error.code == static_cast<int>(platform::HttpFailure::Cancelled)) {
+        // The user asked for it: no box.
+        setBookErrorText(update ? texts::updateCancelled() : texts::downloadCancelled());
+    } else if (error.code == static_cast<int>(platform::HttpFailure::TooLarge)) {
+        report(texts::accountPageUnreadable(), texts::accountPageUnreadable(), showMessages);
+    } else {
+        const std::string boxText = texts::connectionFailed(hostNameOf(storeRoot()));
+        report(update ? boxText : texts::downloadConnectionFailed(), boxText, showMessages);
+    }
 }
 
 }  // namespace
@@ -96,7 +107,7 @@ Result<platform::HttpResponse> runAccountRequest(const TUserData& user,
         const Status reachable =
             platform::testProxyConnection(proxyOf(user), kAccountRequestTimeout, pump);
         if (!reachable) {
-            reportConnectionFailure(purpose, showMessages);
+            reportFailure(reachable.error(), purpose, showMessages);
             return reachable.error();
         }
     }
@@ -104,7 +115,7 @@ Result<platform::HttpResponse> runAccountRequest(const TUserData& user,
     // A refusal by the caller's own sink (a file it cannot write) is the
     // caller's to report.
     if (!answer && answer.error().code != static_cast<int>(platform::HttpFailure::SinkRefused)) {
-        reportConnectionFailure(purpose, showMessages);
+        reportFailure(answer.error(), purpose, showMessages);
     }
     return answer;
 }

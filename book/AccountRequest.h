@@ -4,7 +4,9 @@
 // is the MD5 of today's day of the month (two digits), the login and the
 // password. With a proxy, the proxy is first tested with a bare connection,
 // the request names itself "MSIE" and carries the proxy credentials; without
-// one it goes direct. No answer or no progress for 2000 ms fails it.
+// one it goes direct. No answer or no progress for 2000 ms fails it, and so
+// does an answer that moves slower than the HTTP layer's floor (1 KiB/s for
+// 60 s).
 
 #include <chrono>
 #include <cstdint>
@@ -42,10 +44,13 @@ platform::HttpRequest accountRequest(const TUserData& user, std::string_view log
                                      std::string_view password, int dayOfMonth);
 
 // Runs the request (after the proxy test when user.UseProxy), calling pump
-// while it waits and passing the body to sink. On a connection failure (proxy
-// not reachable, no answer, an error status) writes the connection text for
-// the purpose into BookErrorText, shows the connection box when showMessages,
-// and returns the error; a refusal by the sink is returned unreported.
+// while it waits (it may throw platform::TransferCancelled to stop) and
+// passing the body to sink. On a connection failure (proxy not reachable, no
+// answer, an error status, an answer too slow) writes the connection text for
+// the purpose into BookErrorText and shows the connection box when
+// showMessages; a page past kAccountPageMaxBytes gets the unreadable-page text
+// and box, a cancelled request the purpose's cancel text and no box. Returns
+// the error; a refusal by the sink is returned unreported.
 Result<platform::HttpResponse> runAccountRequest(const TUserData& user,
                                                  const platform::HttpRequest& request,
                                                  AccountRequestFor purpose, bool showMessages,

@@ -21,6 +21,10 @@ void processHostMessages() {
     }
 }
 
+bool hostCancelled() {
+    return g_application != nullptr && g_application->Cancelled();
+}
+
 void showHostMessage(std::string_view ansiText) {
     if (g_showMessage != nullptr) {
         const std::string text(ansiText);

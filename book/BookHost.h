@@ -19,6 +19,9 @@ void setBookHost(TApplication* application, TBookMessageBox showMessage);
 // Processes the application's messages when a host application is registered.
 void processHostMessages();
 
+// Whether the registered host application asks to stop (false without one).
+bool hostCancelled();
+
 // Shows the windows-1251 text in a message box when a host registered one.
 void showHostMessage(std::string_view ansiText);
 

@@ -8,16 +8,16 @@
 #include <thread>
 
 #include "book/AccountRequest.h"
+#include "book/BookErrorText.h"
 #include "book/BookNames.h"
 #include "book/ForceFolder.h"
+#include "book/NetworkTexts.h"
 #include "book/PartFile.h"
 #include "book/StoreConfig.h"
 #include "common/FixedText.h"
-#include "common/SafeFolderName.h"
 #include "platform/Clock.h"
 #include "platform/DriveTable.h"
 #include "platform/Http.h"
-#include "platform/PathNormaliser.h"
 
 namespace quillbox::book {
 namespace {
@@ -57,21 +57,50 @@ std::string programFileName(const TApplication* application) {
     return name.empty() ? std::string("quillbox") : name;
 }
 
+// The application as the download waits on it: messages processed, and the
+// user's wish to stop asked right after (TApplication::Cancelled).
+class Waiting {
+  public:
+    explicit Waiting(TApplication* application) : m_application(application) {}
+
+    // Processes the application's messages; true when it asks to stop.
+    bool processAndAsk() {
+        if (m_application == nullptr) {
+            return false;
+        }
+        m_application->ProcessMessages();
+        m_cancelled = m_cancelled || m_application->Cancelled();
+        return m_cancelled;
+    }
+    // The pump for the HTTP layer: throws platform::TransferCancelled to stop.
+    void pump() {
+        if (processAndAsk()) {
+            throw platform::TransferCancelled();
+        }
+    }
+    bool cancelled() const { return m_cancelled; }
+
+  private:
+    TApplication* m_application;
+    bool m_cancelled = false;
+};
+
 // Writes the arriving bytes to the part file and shows how far the download
 // is. Showing (bar, label) and processing the application's messages cost far
 // more than a block of bytes, so they happen at most every
 // kDownloadProgressInterval. The HTTP layer processes messages between its
 // polls through processMessages(), which restarts that interval: the body sink
 // processes them only when one perform of the transfer delivers for longer.
+// Both throw platform::TransferCancelled when the application asks to stop.
 class DownloadProgress {
   public:
     DownloadProgress(PartFile& part, std::uint32_t size, TProgressBar* bar, TLabel* label,
-                     const platform::Pump& processMessages)
+                     Waiting& waiting)
         : m_part(part),
           m_size(size),
           m_bar(bar),
           m_label(label),
-          m_processMessages(processMessages),
+          m_waiting(waiting),
           m_lastShown(platform::clockNow()),
           m_lastProcessed(m_lastShown) {}
 
@@ -95,14 +124,15 @@ class DownloadProgress {
 
     // The pump given to the HTTP layer.
     void processMessages() {
-        m_processMessages();
         m_lastProcessed = platform::clockNow();
+        m_waiting.pump();
     }
 
-    // Shows the final count and lets the window paint it.
-    void finish() {
+    // Shows the final count and lets the window paint it; true when the
+    // application asked to stop meanwhile.
+    bool finish() {
         show();
-        processMessages();
+        return m_waiting.processAndAsk();
     }
 
     // The bytes written; 0 after a write failed.
@@ -129,7 +159,7 @@ class DownloadProgress {
     std::uint32_t m_size;
     TProgressBar* m_bar;
     TLabel* m_label;
-    const platform::Pump& m_processMessages;
+    Waiting& m_waiting;
     std::uint64_t m_received = 0;
     bool m_writeFailed = false;
     platform::ClockTime m_lastShown;
@@ -137,15 +167,18 @@ class DownloadProgress {
 };
 
 // Waits for the browser's visit to the account page, processing messages.
-// Returns false when it did not complete in time.
-bool visitAccountPage(TWebBrowser& browser, const std::string& url,
-                      const platform::Pump& processMessages, std::chrono::milliseconds limit) {
+// Returns false when it did not complete in time or the application asked to
+// stop.
+bool visitAccountPage(TWebBrowser& browser, const std::string& url, Waiting& waiting,
+                      std::chrono::milliseconds limit) {
     browser.SetOnDocumentComplete(&onDocumentComplete, nullptr);
     g_visitPending = 1;
     browser.Navigate(url);
     const Clock::time_point deadline = Clock::now() + limit;
     while (true) {
-        processMessages();
+        if (waiting.processAndAsk()) {
+            return false;
+        }
         if (g_visitPending == 0) {
             return true;
         }
@@ -212,28 +245,28 @@ std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUse
     if (!ForceFolder(folder)) {
         return kDownloadNoFolder;
     }
-    // Nothing to fetch, and no percent to show.
-    if (book.Size == 0) {
+    const std::string target = bookFilePath(folder, book);
+    // Nothing to fetch, and no percent to show; or no name to store it under.
+    if (book.Size == 0 || target.empty()) {
         return kDownloadFailed;
     }
-    const platform::Pump processMessages = [application] {
-        if (application != nullptr) {
-            application->ProcessMessages();
-        }
+    Waiting waiting(application);
+    const auto stopped = [] {
+        setBookErrorText(texts::downloadCancelled());
+        return kDownloadFailed;
     };
 
     const platform::HttpRequest account =
         accountRequest(user, user.Login.text(), user.Password.text(), localDayOfMonth());
-    const Result<platform::HttpResponse> accountAnswer =
-        runAccountRequest(user, account, AccountRequestFor::Download, showMessages, processMessages,
-                          [](const char*, std::size_t) { return true; });
+    const Result<platform::HttpResponse> accountAnswer = runAccountRequest(
+        user, account, AccountRequestFor::Download, showMessages, [&waiting] { waiting.pump(); },
+        [](const char*, std::size_t) { return true; });
     if (!accountAnswer) {
         return kDownloadFailed;
     }
 
-    if (browser != nullptr &&
-        !visitAccountPage(*browser, account.url, processMessages, visitLimit)) {
-        return kDownloadFailed;
+    if (browser != nullptr && !visitAccountPage(*browser, account.url, waiting, visitLimit)) {
+        return waiting.cancelled() ? stopped() : kDownloadFailed;
     }
     if (bar != nullptr) {
         bar->SetPosition(0);
@@ -242,21 +275,22 @@ std::uint8_t DownloadFile(const TBook& book, std::string_view folder, const TUse
         label->SetCaption("0%");
     }
 
-    const std::string fileName = bookFileName(book);
-    const std::string shelfFolder =
-        std::string(folder) + safeFolderName(fieldText(book.ShelfName)) + "\\";
-    ForceFolder(shelfFolder);
-
+    // The book's own folder below folder; the file is written through a part
+    // file beside its target.
+    ForceFolder(target.substr(0, target.rfind('/') + 1));
     PartFile part;
-    if (!part.open(platform::toNativePath(shelfFolder + fileName), onRemovableDrive(folder))) {
+    if (!part.open(target, onRemovableDrive(folder))) {
         return kDownloadFailed;
     }
-    DownloadProgress progress(part, book.Size, bar, label, processMessages);
+    DownloadProgress progress(part, book.Size, bar, label, waiting);
     // A transfer that breaks off simply ends the data; the count decides.
     (void)platform::httpGet(
         bookRequest(book, user, application), [&progress] { progress.processMessages(); },
         [&progress](const char* data, std::size_t size) { return progress.take(data, size); });
-    progress.finish();
+    // A stop leaves the part file to be discarded with part.
+    if (waiting.cancelled() || progress.finish()) {
+        return stopped();
+    }
     std::uint64_t received = progress.written();
     if (!part.finish()) {
         received = 0;

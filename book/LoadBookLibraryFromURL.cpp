@@ -1,12 +1,15 @@
 #include "book/LoadBookLibraryFromURL.h"
 
+#include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "book/AccountPageReader.h"
 #include "book/AccountRequest.h"
@@ -16,6 +19,8 @@
 #include "book/ForceFolder.h"
 #include "book/LibraryFiles.h"
 #include "book/NetworkTexts.h"
+#include "platform/FileDescriptor.h"
+#include "platform/Http.h"
 #include "platform/PathNormaliser.h"
 #include "platform/ProgramFolder.h"
 
@@ -24,51 +29,86 @@ namespace {
 
 constexpr std::string_view kShelfPrefix = "BookShelfs";
 constexpr std::string_view kBookPrefix = "Books";
+// The page names the account's books and payments: for the user's eyes only.
+constexpr mode_t kPageFileMode = 0600;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// The account page as it arrives, written to the temporary file unchanged.
-// The file is created at the first byte, or after the answer when it had none.
+// The account page as it arrives, written unchanged to the temporary file. An
+// old file under the name is removed at once; the new one is made at the first
+// byte (or after an answer without any), and is removed when the object goes,
+// whatever the update's outcome.
 class PageFile {
   public:
-    explicit PageFile(std::string nativePath) : m_path(std::move(nativePath)) {}
+    explicit PageFile(std::string nativePath) : m_path(std::move(nativePath)) {
+        ::unlink(m_path.c_str());
+    }
+    ~PageFile() {
+        m_file.reset();
+        ::unlink(m_path.c_str());
+    }
+    PageFile(const PageFile&) = delete;
+    PageFile& operator=(const PageFile&) = delete;
 
+    // The body sink; false when the file cannot be made or written.
     bool take(const char* data, std::size_t size) {
-        if (!m_file && !create()) {
+        if (!m_created && !create()) {
             return false;
         }
-        if (std::fwrite(data, 1, size, m_file.get()) != size) {
-            m_writeFailed = true;
-            return false;
+        while (size > 0) {
+            const ssize_t written = ::write(m_file.get(), data, size);
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                m_writeFailed = true;
+                return false;
+            }
+            data += written;
+            size -= static_cast<std::size_t>(written);
         }
         return true;
     }
 
+    // Whatever lies under the name (an old page, a link) goes first, so that
+    // the new file is ours alone, with its mode, from its first byte.
     bool create() {
-        m_file.reset(std::fopen(m_path.c_str(), "wb"));
-        m_createFailed = !m_file;
-        return !m_createFailed;
+        ::unlink(m_path.c_str());
+        m_file.reset(::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            kPageFileMode));
+        m_created = m_file.valid();
+        m_createFailed = !m_created;
+        return m_created;
     }
 
-    bool created() const { return m_file != nullptr; }
+    bool created() const { return m_created; }
     bool createFailed() const { return m_createFailed; }
     bool writeFailed() const { return m_writeFailed; }
 
-    // Flushes and closes; false when a byte could not be written.
-    bool close() {
-        const bool flushed = std::fflush(m_file.get()) == 0;
-        const bool closed = std::fclose(m_file.release()) == 0;
-        return flushed && closed;
-    }
+    // Closes the written file; false when that reported a lost write.
+    bool close() { return m_file.close() == 0; }
+
+    File openForReading() const { return File(std::fopen(m_path.c_str(), "rb")); }
 
   private:
     std::string m_path;
-    File m_file;
+    platform::FileDescriptor m_file;
+    bool m_created = false;
     bool m_createFailed = false;
     bool m_writeFailed = false;
+};
+
+// A library the update fills before it replaces the caller's; frees its
+// blocks when it goes.
+struct LibraryOwner {
+    TBookLibrary value{};
+    LibraryOwner() = default;
+    ~LibraryOwner() { DeleteBookLibrary(value); }
+    LibraryOwner(const LibraryOwner&) = delete;
+    LibraryOwner& operator=(const LibraryOwner&) = delete;
 };
 
 void lowerLatinLetters(TShortString& text) {
@@ -90,14 +130,6 @@ void clearMoney(TMoney& money) {
     money.PaymentCount = 0;
 }
 
-// Adds the computer and reader marks of the saved files to the rebuilt
-// library; the money record read from the page wins over the saved one.
-void mergeSavedMarks(TBookLibrary& library, TMoney& money, const std::string& folder) {
-    const TMoney fromPage = money;
-    LoadBookLibraryFromFile(library, money, folder, kShelfPrefix, kBookPrefix, false);
-    money = fromPage;
-}
-
 void fail(std::string_view text, std::string_view boxText, bool showMessages) {
     if (showMessages) {
         showHostMessage(boxText);
@@ -105,48 +137,67 @@ void fail(std::string_view text, std::string_view boxText, bool showMessages) {
     setBookErrorText(text);
 }
 
+void fail(std::string_view text, bool showMessages) {
+    fail(text, text, showMessages);
+}
+
+// Fetches the account page into page, processing the host's messages while it
+// waits and stopping when the host asks to. Returns kUpdateDone when the whole
+// page is in the file, else the failure's code with its text set.
+std::uint8_t fetchPage(const TUserData& user, std::uint64_t pageCap, PageFile& page,
+                       bool showMessages) {
+    const platform::Pump pump = [] {
+        processHostMessages();
+        if (hostCancelled()) {
+            throw platform::TransferCancelled();
+        }
+    };
+    platform::HttpRequest request =
+        accountRequest(user, user.Login.text(), user.Password.text(), localDayOfMonth());
+    request.maxBodyBytes = pageCap;
+    const Result<platform::HttpResponse> answer = runAccountRequest(
+        user, request, AccountRequestFor::Update, showMessages, pump,
+        [&page](const char* data, std::size_t size) { return page.take(data, size); });
+    if (page.createFailed() || (answer && !page.created() && !page.create())) {
+        fail(texts::tmpFileNotCreated(), showMessages);
+        return kUpdateNoTmpFile;
+    }
+    if (page.writeFailed()) {
+        fail(texts::tmpFileNotWritten(), showMessages);
+        return kUpdateTmpFileNotWritten;
+    }
+    if (!answer) {
+        // runAccountRequest has set the text.
+        return kUpdateNotConnectedOrOverflow;
+    }
+    if (!page.close()) {
+        fail(texts::tmpFileNotWritten(), showMessages);
+        return kUpdateTmpFileNotWritten;
+    }
+    return kUpdateDone;
+}
+
 }  // namespace
 
 std::uint8_t LoadBookLibraryFromURL(TBookLibrary& library, TMoney& money, TUserData user,
-                                    bool showMessages) {
+                                    bool showMessages, std::uint64_t pageCap) {
     const std::string dataFolder = platform::dataFolder();
     if (!ForceFolder(dataFolder + "Tmp/")) {
-        fail(texts::tmpFolderNotCreated(), texts::tmpFolderNotCreated(), showMessages);
+        fail(texts::tmpFolderNotCreated(), showMessages);
         return kUpdateNoTmpFolder;
     }
     lowerLatinLetters(user.Login);
     lowerLatinLetters(user.Password);
 
-    const std::string tmpPath = platform::toNativePath(dataFolder + "Tmp/Tmp.~file");
-    PageFile page(tmpPath);
-    const platform::HttpRequest request =
-        accountRequest(user, user.Login.text(), user.Password.text(), localDayOfMonth());
-    const Result<platform::HttpResponse> answer = runAccountRequest(
-        user, request, AccountRequestFor::Update, showMessages, &processHostMessages,
-        [&page](const char* data, std::size_t size) { return page.take(data, size); });
-    if (page.createFailed() || (answer && !page.created() && !page.create())) {
-        fail(texts::tmpFileNotCreated(), texts::tmpFileNotCreated(), showMessages);
-        return kUpdateNoTmpFile;
+    PageFile page(platform::toNativePath(dataFolder + "Tmp/Tmp.~file"));
+    if (const std::uint8_t fetched = fetchPage(user, pageCap, page, showMessages);
+        fetched != kUpdateDone) {
+        return fetched;
     }
-    if (page.writeFailed()) {
-        page.close();
-        fail(texts::tmpFileNotWritten(), texts::tmpFileNotWritten(), showMessages);
-        return kUpdateTmpFileNotWritten;
-    }
-    if (!answer) {
-        if (page.created()) {
-            page.close();
-        }
-        return kUpdateNotConnectedOrOverflow;
-    }
-    if (!page.close()) {
-        fail(texts::tmpFileNotWritten(), texts::tmpFileNotWritten(), showMessages);
-        return kUpdateTmpFileNotWritten;
-    }
-
-    File in(std::fopen(tmpPath.c_str(), "rb"));
+    File in = page.openForReading();
     struct stat info {};
     if (!in || ::fstat(::fileno(in.get()), &info) != 0) {
+        fail(texts::tmpFileNotOpened(), showMessages);
         return kUpdatePageUnreadable;
     }
     if (info.st_size < kShortestAccountPage) {
@@ -154,24 +205,35 @@ std::uint8_t LoadBookLibraryFromURL(TBookLibrary& library, TMoney& money, TUserD
         return kUpdateLoginRefused;
     }
 
-    const std::string libraryFolder = dataFolder + "BookLibrary/";
-    // The saved files keep the computer and reader marks for the merge below.
-    SaveBookLibraryToFile(library, money, libraryFolder, kShelfPrefix, kBookPrefix);
-    DeleteBookLibrary(library);
-    clearMoney(money);
-    const PageReadResult read = readAccountPage(in.get(), library, money);
+    // The page is read into a library and money record of its own: the
+    // caller's change only once the page was read whole.
+    LibraryOwner fresh;
+    TMoney freshMoney = money;
+    clearMoney(freshMoney);
+    if (readAccountPage(in.get(), fresh.value, freshMoney) == PageReadResult::WindowOverflow) {
+        fail(texts::accountPageUnreadable(), showMessages);
+        return kUpdateNotConnectedOrOverflow;
+    }
     in.reset();
-    ::unlink(tmpPath.c_str());
+
+    // The caller's library goes to the files, which carry its computer and
+    // reader marks into the new one; the money record read from the page wins
+    // over the one the files hold.
+    const std::string libraryFolder = dataFolder + "BookLibrary/";
+    TMoney savedMoney{};
+    if (!SaveBookLibraryToFile(library, money, libraryFolder, kShelfPrefix, kBookPrefix) ||
+        !LoadBookLibraryFromFile(fresh.value, savedMoney, libraryFolder, kShelfPrefix, kBookPrefix,
+                                 false)) {
+        fail(texts::libraryFilesFailed(), showMessages);
+        return kUpdateTmpFileNotWritten;
+    }
+    // The old blocks leave with fresh.
+    std::swap(library, fresh.value);
+    money = freshMoney;
+    setBookErrorText(texts::updateDone());
     if (showMessages) {
         showHostMessage(texts::updateDoneBox());
     }
-    // Also when the reading stopped early: without the merge, the next save
-    // would drop every mark of the books on the computer and on the reader.
-    mergeSavedMarks(library, money, libraryFolder);
-    if (read == PageReadResult::WindowOverflow) {
-        return kUpdateNotConnectedOrOverflow;
-    }
-    setBookErrorText(texts::updateDone());
     return kUpdateDone;
 }
 

@@ -13,6 +13,11 @@ class TApplication {
     virtual void ProcessMessages() = 0;
     // Full path of the program's executable.
     virtual std::string ExeName() const = 0;
+    // Whether the user asked to stop the running operation. The libraries ask
+    // it at every wait (after processing messages) and, when it answers true,
+    // stop with their failure code, leaving no partial file and the caller's
+    // records unchanged. The default never cancels.
+    virtual bool Cancelled() { return false; }
 };
 
 class TProgressBar {

@@ -129,6 +129,7 @@ bool copyWithProgress(std::string_view source, std::string_view destination,
             application->ProcessMessages();
         }
     };
+    callbacks.cancelled = [&] { return application != nullptr && application->Cancelled(); };
     return platform::copyFileDurably(*from, *to, callbacks).ok();
 }
 

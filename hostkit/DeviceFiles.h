@@ -25,8 +25,9 @@ int roundedPercent(std::uint64_t copied, std::uint64_t total);
 
 // Copies source to destination (the destination folder must exist), showing
 // the percentage on bar and label and keeping application alive; each of the
-// three may be null. True only when the complete file is on the drive under
-// destination; otherwise no partial file is left and an old destination stays.
+// three may be null. Stops when application->Cancelled() answers true. True
+// only when the complete file is on the drive under destination; otherwise
+// (cancelled included) no partial file is left and an old destination stays.
 bool copyWithProgress(std::string_view source, std::string_view destination,
                       TApplication* application, TProgressBar* bar, TLabel* label);
 

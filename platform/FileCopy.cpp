@@ -284,6 +284,7 @@ Status copyFileDurably(const std::string& source, const std::string& destination
     CopyState state;
     std::thread worker([&] { copyWorker(source, destination, state); });
     std::exception_ptr callbackFailure;
+    bool cancelledByCaller = false;
     try {
         bool commitGiven = false;
         CopyState::Phase seen = CopyState::Phase::Copying;
@@ -303,6 +304,13 @@ Status copyFileDurably(const std::string& source, const std::string& destination
             if (seen == CopyState::Phase::Finished) {
                 break;
             }
+            // Once the commit is given the copy is complete and only its
+            // rename is left: too late to take it back.
+            if (!commitGiven && callbacks.cancelled && callbacks.cancelled()) {
+                cancelledByCaller = true;
+                state.cancel();
+                break;
+            }
             // The callbacks have now seen the whole copy; only then may it replace
             // the destination, so anything they do to the folder counts.
             if (seen == CopyState::Phase::Written && !commitGiven) {
@@ -319,6 +327,9 @@ Status copyFileDurably(const std::string& source, const std::string& destination
     worker.join();
     if (callbackFailure) {
         std::rethrow_exception(callbackFailure);
+    }
+    if (cancelledByCaller) {
+        return Error{ECANCELED, "copy cancelled"};
     }
     return state.outcome;
 }

@@ -26,15 +26,18 @@ struct CopyCallbacks {
     // Called at least every 10 ms for the whole call, so the caller's window
     // stays alive however slow the drive is.
     std::function<void()> keepAlive;
+    // Asked after every keepAlive until the copy is committed; true stops the
+    // copy as a failure (ECANCELED) that leaves the destination as it was.
+    std::function<bool()> cancelled;
 };
 
 // Copies source to destination (native paths; the destination folder must
 // exist). The bytes are copied on a worker thread into a temporary file in the
 // destination folder, synced, and renamed over destination only after the
 // callbacks have seen the copy complete; an existing destination is replaced
-// only then. On any failure, destination is as before and no temporary file
-// remains. An exception from a callback stops the copy, cleans up and is
-// rethrown.
+// only then. On any failure (cancelled included), destination is as before and
+// no temporary file remains. An exception from a callback stops the copy,
+// cleans up and is rethrown.
 Status copyFileDurably(const std::string& source, const std::string& destination,
                        const CopyCallbacks& callbacks);
 

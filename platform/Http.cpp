@@ -8,6 +8,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <exception>
 #include <optional>
@@ -25,6 +26,9 @@ constexpr milliseconds kPollSlice{20};
 constexpr milliseconds kPumpSpacing{10};
 // Larger than libcurl's default 16 KiB: fewer callbacks on fast links.
 constexpr long kReceiveBufferBytes = 64L * 1024;
+
+// Seconds of overrideLowSpeedTime; negative: none.
+std::atomic<long> g_lowSpeedTimeOverride{-1};
 
 Error failure(HttpFailure kind, std::string message) {
     return Error{static_cast<int>(kind), std::move(message)};
@@ -219,6 +223,13 @@ struct Transfer {
             curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
                              static_cast<long>(request.totalTimeout.count()));
         }
+        if (request.lowSpeedBytesPerSecond > 0) {
+            const long overridden = g_lowSpeedTimeOverride.load();
+            const long seconds =
+                overridden >= 0 ? overridden : static_cast<long>(request.lowSpeedTime.count());
+            curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, request.lowSpeedBytesPerSecond);
+            curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, std::max(1L, seconds));
+        }
         if (request.failOnErrorStatus) {
             curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
         }
@@ -401,14 +412,21 @@ struct Transfer {
     }
 };
 
-// Moves a transfer to its end, calling the pump between short polls.
+// Moves a transfer to its end, calling the pump between short polls. A
+// TransferCancelled from the pump, or from the sink through step(), ends it
+// as Cancelled.
 void runToEnd(Transfer& transfer, const Pump& pump) {
-    Clock::time_point lastPump = Clock::now();
-    while (!transfer.step(kPollSlice)) {
-        if (pump && Clock::now() - lastPump >= kPumpSpacing) {
-            pump();
-            lastPump = Clock::now();
+    try {
+        Clock::time_point lastPump = Clock::now();
+        while (!transfer.step(kPollSlice)) {
+            if (pump && Clock::now() - lastPump >= kPumpSpacing) {
+                pump();
+                lastPump = Clock::now();
+            }
         }
+    } catch (const TransferCancelled& cancelled) {
+        transfer.detach();
+        transfer.outcome.emplace(failure(HttpFailure::Cancelled, cancelled.what()));
     }
 }
 
@@ -446,6 +464,10 @@ Result<HttpResponse> httpGet(const HttpRequest& request, const Pump& pump, const
     }
     runToEnd(transfer, pump);
     return std::move(*transfer.outcome);
+}
+
+void overrideLowSpeedTime(std::optional<std::chrono::seconds> time) {
+    g_lowSpeedTimeOverride = time ? static_cast<long>(time->count()) : -1L;
 }
 
 Status testProxyConnection(const ProxySettings& proxy, std::chrono::milliseconds timeout,

@@ -2,13 +2,16 @@
 // HTTP over libcurl for the whole program: the account request, book
 // downloads, the browser stand-in and feed fetching. Transfers run through
 // libcurl's multi interface with a short poll, and the caller's pump is called
-// at least every 50 ms while a transfer waits, so the window stays alive.
+// at least every 50 ms while a transfer waits, so the window stays alive. A
+// pump stops its transfer by throwing TransferCancelled.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,6 +67,11 @@ struct HttpRequest {
     // 0: none; else the whole transfer fails with TimedOut after this long,
     // for answers that trickle on without end.
     std::chrono::milliseconds totalTimeout{0};
+    // The transfer fails with TimedOut when it moves fewer than
+    // lowSpeedBytesPerSecond for lowSpeedTime on end: a server that drips its
+    // answer never holds the caller for long. 0 bytes: no floor.
+    long lowSpeedBytesPerSecond = 1024;
+    std::chrono::seconds lowSpeedTime{60};
     int maxRedirects = 0;            // 0: redirects are not followed
     bool acceptCompressed = false;   // ask for and decode gzip/deflate
     std::uint64_t maxBodyBytes = 0;  // 0: no cap; above it: TooLarge
@@ -82,6 +90,14 @@ enum class HttpFailure {
     SinkRefused,  // the body sink asked to stop (for example a write error)
     Other,
     ErrorStatus,  // status 400 or above, with failOnErrorStatus
+    Cancelled,    // the pump (or the sink) threw TransferCancelled
+};
+
+// Thrown by a pump or a body sink to stop the transfer it serves; httpGet and
+// testProxyConnection catch it and fail with Cancelled.
+class TransferCancelled : public std::exception {
+  public:
+    const char* what() const noexcept override { return "the transfer was cancelled"; }
 };
 
 struct HttpResponse {
@@ -96,7 +112,7 @@ struct HttpResponse {
 };
 
 // Called while a transfer waits, at least every 50 ms (and not more often than
-// every 10 ms while data flows).
+// every 10 ms while data flows). It may throw TransferCancelled.
 using Pump = std::function<void()>;
 // Takes each block of the body as it arrives; returning false stops the
 // transfer with SinkRefused.
@@ -104,8 +120,14 @@ using BodySink = std::function<bool(const char* data, std::size_t size)>;
 
 // A GET. Error codes are HttpFailure values; a server's error status (404, 500)
 // is a response, not an error. With a sink, the body goes to the sink only.
+// TransferCancelled from the pump or the sink ends it with Cancelled; any other
+// exception from them is rethrown.
 Result<HttpResponse> httpGet(const HttpRequest& request, const Pump& pump,
                              const BodySink& sink = BodySink());
+
+// Replaces lowSpeedTime in every transfer started from now on (nullopt: each
+// request's own again). For tests, which cannot wait a minute for a slow server.
+void overrideLowSpeedTime(std::optional<std::chrono::seconds> time);
 
 // One GET that moves on only when asked, for callers that run their own event
 // loop (the browser stand-in). Not copyable; destroying it abandons the transfer.
@@ -130,7 +152,8 @@ class HttpTransfer {
 };
 
 // Opens a TCP connection to the proxy and closes it again: the reachability
-// test before an account request through a proxy.
+// test before an account request through a proxy. The pump may cancel it as
+// it does a GET.
 Status testProxyConnection(const ProxySettings& proxy, std::chrono::milliseconds timeout,
                            const Pump& pump);
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -242,6 +243,78 @@ TEST_F(DownloadFileTest, LibraryDownloadSeesTheCookieOfTheProgramsBrowser) {
     }
     EXPECT_EQ(fileSize(bigBookPath()), 3000000);
     dlclose(library);
+}
+
+TEST_F(DownloadFileTest, BookThatDripsFailsAtTheSpeedFloorAndLeavesNothing) {
+    // 5951 bytes at 100 bytes/s would take a minute; the floor of 1 KiB/s,
+    // held here for 2 s instead of 60, ends it long before.
+    platform::overrideLowSpeedTime(std::chrono::seconds(2));
+    rule("target=book&rate=100");
+    TBook book = bigBook();
+    setFieldText(book.Id, "books/1001/solaris.fb2");
+    book.Size = 5951;
+    const std::uint8_t result = download(book, userData("reader", "Secret7"));
+    platform::overrideLowSpeedTime(std::nullopt);
+    EXPECT_EQ(result, kDownloadFailed);
+    EXPECT_TRUE(filesIn(m_folder).empty()) << "neither the book nor a partial file";
+}
+
+// The user stops the download at each of its waits: it ends with 4 and the
+// cancel text, leaves an earlier copy of the book as it was and no other file.
+TEST_F(DownloadFileTest, StopAskedAtEveryWaitEndsTheDownloadAndLeavesNothing) {
+    enum Wait { AccountRequest, BrowserVisit, BookTransfer };
+    const struct {
+        const char* name;
+        Wait wait;
+        const char* rule;  // keeps the operation in that wait
+    } cases[] = {
+        {"the account request", AccountRequest, "target=account&delay=3000"},
+        {"the browser's visit", BrowserVisit, nullptr},
+        {"the book's transfer", BookTransfer, "target=book&rate=200000"},
+    };
+    std::filesystem::create_directories(platform::toNativePath(m_folder + ansi("Классика")));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(bigBookPath(), "an earlier complete copy");
+        if (c.rule != nullptr) {
+            rule(c.rule);
+        }
+        // Only the real browser's visit lets the book in; the fake one never
+        // completes.
+        FakeBrowser fakeBrowser(FakeBrowser::Visit::NeverCompletes);
+        TWebBrowser* browser =
+            c.wait == BookTransfer ? static_cast<TWebBrowser*>(&m_browser) : &fakeBrowser;
+        const auto waitBegun = [&] {
+            switch (c.wait) {
+                case AccountRequest:
+                    return true;
+                case BrowserVisit:
+                    return !fakeBrowser.navigated.empty();
+                case BookTransfer:
+                    return m_label.captions.size() > 1;
+            }
+            return false;
+        };
+        FakeApplication application;
+        application.onProcess = [&] {
+            m_browser.pump();
+            if (application.cancelAfterCalls < 0 && waitBegun()) {
+                application.cancelAfterCalls = application.calls + 2;
+            }
+        };
+        m_label.captions.clear();
+        setBookErrorText("before");
+        EXPECT_EQ(DownloadFile(bigBook(), m_folder, userData("reader", "Secret7"), &application,
+                               browser, &m_bar, &m_label, false, 20s),
+                  kDownloadFailed);
+        EXPECT_GE(application.cancelQueries, 1);
+        EXPECT_EQ(errorText(), texts::downloadCancelled());
+        EXPECT_EQ(fakeBrowser.navigated.size(), c.wait == BrowserVisit ? 1u : 0u);
+        EXPECT_EQ(storeRequests().find("GET /books/") != std::string::npos, c.wait == BookTransfer);
+        EXPECT_EQ(readFile(bigBookPath()), "an earlier complete copy");
+        EXPECT_EQ(filesIn(m_folder).size(), 1u) << "a partial file was left behind";
+        resetStore();
+    }
 }
 
 TEST(DownloadTarget, OnlyDriveLettersOfRemovableDrivesCountAsTheReader) {

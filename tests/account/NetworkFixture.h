@@ -79,6 +79,14 @@ class NetworkTest : public ::testing::Test {
         ASSERT_TRUE(answer && answer.value().status == 200) << query;
     }
 
+    // Switches every answer rule off and forgets the requests.
+    void resetStore() {
+        platform::HttpRequest request;
+        request.url = m_server.url("_control/reset");
+        Result<platform::HttpResponse> answer = platform::httpGet(request, platform::Pump());
+        ASSERT_TRUE(answer && answer.value().status == 200);
+    }
+
     // The heads of the requests the store received.
     std::string storeRequests() {
         platform::HttpRequest request;

@@ -1,6 +1,3 @@
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,6 +7,7 @@
 #include "tests/hostkit/HostkitFixture.h"
 #include "tests/support/EnvGuard.h"
 #include "tests/support/FakeHost.h"
+#include "tests/support/FileSizeLimit.h"
 
 using namespace quillbox;
 using quillbox::test::FakeApplication;
@@ -37,28 +35,6 @@ std::vector<std::string> folderEntries(const std::string& folder) {
     }
     return names;
 }
-
-// Lets writes beyond a size fail as on a full drive, for root as well.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldSignal = ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        ::signal(SIGXFSZ, m_oldSignal);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit m_old{};
-    sighandler_t m_oldSignal;
-};
 
 }  // namespace
 
@@ -180,7 +156,7 @@ TEST_F(DeviceCopyTest, FullDriveFailsAndKeepsTheOldFile) {
     writeFile(readerFolder() + "big.fb2", "old contents");
     FakeLabel label;
     {
-        const FileSizeLimit limit(1024 * 1024);
+        const test::FileSizeLimit limit(1024 * 1024);
         EXPECT_FALSE(CopyFileToDevice(from.c_str(), "E:\\big.fb2", nullptr, nullptr, &label));
     }
     EXPECT_EQ(readFile(readerFolder() + "big.fb2"), "old contents");
@@ -193,6 +169,18 @@ TEST_F(DeviceCopyTest, AnExceptionFromTheWindowStopsTheCopyCleanly) {
     application.onProcess = [] { throw std::runtime_error("window gone"); };
     EXPECT_FALSE(CopyFileToDevice(from.c_str(), "E:\\news.fb2", &application, nullptr, nullptr));
     EXPECT_TRUE(folderEntries(readerFolder()).empty());
+}
+
+TEST_F(DeviceCopyTest, StopAskedByTheWindowFailsAndKeepsTheOldFile) {
+    const std::string from = source("news.fb2", 6 * 1024 * 1024);
+    writeFile(readerFolder() + "news.fb2", "old contents");
+    FakeApplication application;
+    // Asked after the first wait, before the copy may replace the old file.
+    application.cancelAfterCalls = 1;
+    EXPECT_FALSE(CopyFileToDevice(from.c_str(), "E:\\news.fb2", &application, nullptr, nullptr));
+    EXPECT_GE(application.cancelQueries, 1);
+    EXPECT_EQ(readFile(readerFolder() + "news.fb2"), "old contents");
+    EXPECT_EQ(folderEntries(readerFolder()), std::vector<std::string>{"news.fb2"});
 }
 
 TEST(RoundedPercent, HalvesGoToTheEvenNeighbour) {

@@ -59,6 +59,14 @@ void route(const TestRequest& request, TestConnection& out) {
                 return;
             }
         }
+    } else if (target == "/drip") {
+        // 100 bytes a second: a minute for the whole body.
+        out.send("HTTP/1.1 200 OK\r\nContent-Length: 6000\r\nConnection: close\r\n\r\n");
+        for (int i = 0; i < 1200; ++i) {
+            if (!out.sleepFor(50ms) || !out.send("drip.")) {
+                return;
+            }
+        }
     } else if (target == "/big") {
         out.send(httpAnswer(200, std::string(100000, 'b')));
     } else if (target == "/big-chunked") {
@@ -216,6 +224,31 @@ TEST_F(HttpGetTest, TotalTimeoutEndsATransferThatKeepsTrickling) {
     request.stallTimeout = 500ms;
     request.totalTimeout = 400ms;
     EXPECT_EQ(failureOf(httpGet(request, Pump())), code(HttpFailure::TimedOut));
+}
+
+TEST_F(HttpGetTest, AnswerBelowTheSpeedFloorFailsThoughItNeverStalls) {
+    HttpRequest request = requestFor("/drip");
+    EXPECT_EQ(request.lowSpeedBytesPerSecond, 1024) << "the floor every transfer has";
+    EXPECT_EQ(request.lowSpeedTime, 60s);
+    request.lowSpeedTime = 2s;
+    Result<HttpResponse> result = httpGet(request, Pump());
+    EXPECT_EQ(failureOf(result), code(HttpFailure::TimedOut)) << "the whole minute was waited";
+}
+
+TEST_F(HttpGetTest, TransferCancelledFromThePumpOrTheSinkEndsTheTransfer) {
+    int pumped = 0;
+    Result<HttpResponse> fromPump = httpGet(requestFor("/silent"), [&pumped] {
+        if (++pumped == 3) {
+            throw TransferCancelled();
+        }
+    });
+    EXPECT_EQ(failureOf(fromPump), code(HttpFailure::Cancelled));
+    EXPECT_EQ(pumped, 3);
+
+    Result<HttpResponse> fromSink =
+        httpGet(requestFor("/big"), Pump(),
+                [](const char*, std::size_t) -> bool { throw TransferCancelled(); });
+    EXPECT_EQ(failureOf(fromSink), code(HttpFailure::Cancelled));
 }
 
 TEST_F(HttpGetTest, BodyCapStopsLargeAnswersWithOrWithoutLength) {

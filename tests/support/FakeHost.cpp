@@ -19,6 +19,12 @@ void FakeApplication::ProcessMessages() {
     }
 }
 
+bool FakeApplication::Cancelled() {
+    const bool cancelled = cancelAfterCalls >= 0 && calls >= cancelAfterCalls;
+    cancelQueries += cancelled ? 1 : 0;
+    return cancelled;
+}
+
 std::vector<std::string> FakeLabel::changes() const {
     std::vector<std::string> folded;
     for (const std::string& caption : captions) {

@@ -14,7 +14,8 @@ namespace quillbox::test {
 
 // The application. Counts ProcessMessages calls, keeps the longest pause
 // between two of them, and runs onProcess (when set) on each call, where a test
-// pumps a browser, changes the world mid-operation or throws.
+// pumps a browser, changes the world mid-operation or throws. Cancelled()
+// answers true once cancelAfterCalls ProcessMessages calls were made.
 class FakeApplication : public TApplication {
   public:
     explicit FakeApplication(std::string exeName = "/opt/quillbox/quillbox");
@@ -22,7 +23,10 @@ class FakeApplication : public TApplication {
     void ProcessMessages() override;
     // The name given to the constructor.
     std::string ExeName() const override { return m_exeName; }
+    bool Cancelled() override;
 
+    int cancelAfterCalls = -1;  // negative: never cancels
+    int cancelQueries = 0;      // Cancelled() calls that answered true
     int calls = 0;
     std::chrono::steady_clock::duration longestGap{};
     std::function<void()> onProcess;
