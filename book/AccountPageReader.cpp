@@ -64,8 +64,9 @@ enum class EntryState { Finished, Open, Overflow };
 
 class PageReader {
   public:
-    PageReader(std::FILE* page, std::size_t blockBytes, TBookLibrary& library, TMoney& money)
-        : m_page(page, blockBytes), m_library(library), m_money(money) {}
+    PageReader(std::FILE* page, std::size_t blockBytes, TBookLibrary& library, TMoney& money,
+               LeftOut& leftOut)
+        : m_page(page, blockBytes), m_library(library), m_money(money), m_leftOut(leftOut) {}
 
     // Everything the checks call is inlined here: the window operations run
     // some twenty times a book, and with their markers and keys known they
@@ -142,7 +143,12 @@ class PageReader {
         closeEntry(kShelfMarker, 17);
         m_shelf.BookCount = 0;
         m_shelf.Flags = kFlagOnAccount;
-        AddShelf(m_library, m_shelf);
+        // A shelf the library cannot hold is left out with its books, which
+        // must not land on the shelf before it.
+        m_shelfLeftOut = !AddShelf(m_library, m_shelf);
+        if (m_shelfLeftOut) {
+            ++m_leftOut.shelves;
+        }
         return true;
     }
 
@@ -164,8 +170,9 @@ class PageReader {
         book.Flags = kFlagOnAccount;
         // Books always go to the last shelf; before the first shelf there is
         // none, and the entry is dropped.
-        if (sizeValid && m_library.ShelfCount > 0) {
-            AddBook(*m_library.Shelves[m_library.ShelfCount - 1], book);
+        if (sizeValid && m_library.ShelfCount > 0 &&
+            (m_shelfLeftOut || !AddBook(*m_library.Shelves[m_library.ShelfCount - 1], book))) {
+            ++m_leftOut.books;
         }
         return true;
     }
@@ -201,6 +208,8 @@ class PageReader {
     PageBlocks m_page;
     TBookLibrary& m_library;
     TMoney& m_money;
+    LeftOut& m_leftOut;
+    bool m_shelfLeftOut = false;  // the entries that follow belong to a left-out shelf
     PageWindow m_window;
     TBookShelf m_shelf;
 };
@@ -346,8 +355,9 @@ void PageWindow::cut() {
 }
 
 PageReadResult readAccountPage(std::FILE* page, TBookLibrary& library, TMoney& money,
-                               std::size_t blockBytes) {
-    PageReader reader(page, blockBytes, library, money);
+                               std::size_t blockBytes, LeftOut* leftOut) {
+    LeftOut ignored;
+    PageReader reader(page, blockBytes, library, money, leftOut != nullptr ? *leftOut : ignored);
     return reader.run();
 }
 

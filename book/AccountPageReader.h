@@ -22,6 +22,7 @@
 #include <memory>
 #include <string_view>
 
+#include "book/BookLibrary.h"
 #include "common/BookTypes.h"
 
 namespace quillbox::book {
@@ -44,9 +45,12 @@ inline constexpr std::size_t kPageBlockBytes = std::size_t{64} * 1024;
 // five payments to money.Payments[1..5] with money.PaymentCount. Expects an
 // emptied library and a cleared money record. Does not close page, and may
 // have read past the point where the reading stopped. blockBytes changes only
-// how the file is read, never the result; tests make it small.
+// how the file is read, never the result; tests make it small. Shelves past
+// the 100th, their books, and books past a shelf's 1000th are left out and
+// counted in leftOut when it is given (never hung on another shelf).
 PageReadResult readAccountPage(std::FILE* page, TBookLibrary& library, TMoney& money,
-                               std::size_t blockBytes = kPageBlockBytes);
+                               std::size_t blockBytes = kPageBlockBytes,
+                               LeftOut* leftOut = nullptr);
 
 // A page file read a block at a time into a buffer of its own. Does not own
 // the file, which must outlive it.

@@ -210,7 +210,9 @@ std::uint8_t LoadBookLibraryFromURL(TBookLibrary& library, TMoney& money, TUserD
     LibraryOwner fresh;
     TMoney freshMoney = money;
     clearMoney(freshMoney);
-    if (readAccountPage(in.get(), fresh.value, freshMoney) == PageReadResult::WindowOverflow) {
+    LeftOut leftOut;
+    if (readAccountPage(in.get(), fresh.value, freshMoney, kPageBlockBytes, &leftOut) ==
+        PageReadResult::WindowOverflow) {
         fail(texts::accountPageUnreadable(), showMessages);
         return kUpdateNotConnectedOrOverflow;
     }
@@ -233,6 +235,14 @@ std::uint8_t LoadBookLibraryFromURL(TBookLibrary& library, TMoney& money, TUserD
     setBookErrorText(texts::updateDone());
     if (showMessages) {
         showHostMessage(texts::updateDoneBox());
+    }
+    // The update is done, but the user learns what did not fit.
+    if (leftOut.any()) {
+        const std::string overflow = texts::libraryOverflow(leftOut.shelves, leftOut.books);
+        setBookErrorText(overflow);
+        if (showMessages) {
+            showHostMessage(overflow);
+        }
     }
     return kUpdateDone;
 }

@@ -236,7 +236,7 @@ TEST_F(ReaderTest, EntryFoundOnTheLastLineIsNeverTakenEvenWhenComplete) {
     EXPECT_EQ(library.ShelfCount, 0);
 }
 
-TEST_F(ReaderTest, HundredShelvesAtMostAndBooksOfLaterShelvesLandOnTheHundredth) {
+TEST_F(ReaderTest, ShelvesPastTheHundredthAreLeftOutWithTheirBooksAndCounted) {
     std::string page;
     for (int n = 1; n <= 102; ++n) {
         page += shelfLine("Shelf " + std::to_string(n), std::to_string(n)) +
@@ -246,12 +246,24 @@ TEST_F(ReaderTest, HundredShelvesAtMostAndBooksOfLaterShelvesLandOnTheHundredth)
     EXPECT_EQ(readPage(page), PageReadResult::Complete);
     ASSERT_EQ(library.ShelfCount, 100);
     EXPECT_EQ(fieldText(shelf(100).Name), "Shelf 100");
-    ASSERT_EQ(shelf(100).BookCount, 3);
+    ASSERT_EQ(shelf(100).BookCount, 1) << "books of later shelves never land on the 100th";
     EXPECT_EQ(fieldText(book(100, 1).Title), "Book100");
-    EXPECT_EQ(fieldText(book(100, 3).Title), "Book102");
-    EXPECT_EQ(fieldText(book(100, 3).ShelfId), "100");
-    EXPECT_EQ(fieldText(book(100, 3).ShelfName), "Shelf 100");
-    EXPECT_EQ(shelf(99).BookCount, 1);
+    EXPECT_EQ(fieldText(book(100, 1).ShelfId), "100");
+    EXPECT_EQ(leftOut.shelves, 2u);
+    EXPECT_EQ(leftOut.books, 2u);
+}
+
+TEST_F(ReaderTest, BooksPastAShelfsThousandthAreLeftOutAndCounted) {
+    std::string page = shelfLine("Full", "1");
+    for (int n = 1; n <= 1002; ++n) {
+        page += bookLines("Book" + std::to_string(n));
+    }
+    page += "end\r\nend\r\n";
+    EXPECT_EQ(readPage(page), PageReadResult::Complete);
+    ASSERT_EQ(library.ShelfCount, 1);
+    EXPECT_EQ(shelf(1).BookCount, 1000);
+    EXPECT_EQ(leftOut.shelves, 0u);
+    EXPECT_EQ(leftOut.books, 2u);
 }
 
 TEST_F(ReaderTest, CyrillicBytesAreKeptAsWindows1251) {

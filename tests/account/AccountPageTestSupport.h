@@ -28,7 +28,8 @@ class AccountPageTest : public ::testing::Test {
         if (page == nullptr) {
             return PageReadResult::Complete;
         }
-        const PageReadResult result = readAccountPage(page, library, money);
+        const PageReadResult result =
+            readAccountPage(page, library, money, kPageBlockBytes, &leftOut);
         std::fclose(page);
         return result;
     }
@@ -38,6 +39,7 @@ class AccountPageTest : public ::testing::Test {
 
     quillbox::test::TempDir folder;
     TBookLibrary library{};
+    LeftOut leftOut;  // what the caps kept out of the last page read
     TMoney money{};
 };
 

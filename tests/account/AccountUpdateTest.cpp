@@ -242,6 +242,17 @@ TEST_F(AccountUpdateTest, AnswerOf128BytesIsAnAccountWithoutShelves) {
     EXPECT_EQ(m_money.PaymentCount, 0);
 }
 
+TEST_F(AccountUpdateTest, AccountLargerThanTheLibraryIsDoneAndSaysWhatWasLeftOut) {
+    rule("target=account&generate=101x2");
+    HostGuard host(nullptr);
+    ASSERT_EQ(update(userData("reader", "Secret7"), true), kUpdateDone) << errorText();
+    EXPECT_EQ(m_library.value.ShelfCount, 100);
+    EXPECT_EQ(m_library.value.Shelves[99]->BookCount, 2) << "the 101st shelf's books stay out";
+    EXPECT_EQ(errorText(), texts::libraryOverflow(1, 2));
+    EXPECT_EQ(g_boxes,
+              (std::vector<std::string>{texts::updateDoneBox(), texts::libraryOverflow(1, 2)}));
+}
+
 // Every way an update can fail leaves the caller's library and money exactly
 // as they were, sets its own text (and box), and leaves no page file behind.
 TEST_F(AccountUpdateTest, FailedUpdateChangesNothingSetsItsTextAndLeavesNoPageFile) {
