@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 
 namespace quillbox::test {
@@ -39,28 +40,6 @@ pid_t endedProcess() {
     EXPECT_EQ(::waitpid(child, nullptr, 0), child);
     return child;
 }
-
-// Writes beyond bytes fail (EFBIG) as on a full drive, for root as well.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldSignal = ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        ::signal(SIGXFSZ, m_oldSignal);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit m_old{};
-    sighandler_t m_oldSignal = SIG_DFL;
-};
 
 class DurableFileTest : public ::testing::Test {
   protected:

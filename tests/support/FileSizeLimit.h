@@ -26,7 +26,7 @@ class FileSizeLimit {
 
   private:
     rlimit m_old{};
-    sighandler_t m_oldSignal;
+    sighandler_t m_oldSignal = SIG_DFL;
 };
 
 }  // namespace quillbox::test
