@@ -142,7 +142,8 @@ Construct atomConstruct(const xmlNode* node) {
         (!type.empty() && type != "text" && !htmlType && type.rfind("text/", 0) != 0 &&
          type.find("xml") == std::string::npos)) {
         // Atom 1.0 puts other media types in base64.
-        const std::string data = decodeBase64(textOf(node));
+        // The decoded bytes may be anything; the item keeps UTF-8 only.
+        const std::string data = repairUtf8(decodeBase64(textOf(node)));
         result.isHtml = htmlType;
         result.html = htmlType ? data : plainTextAsHtml(data);
         return result;

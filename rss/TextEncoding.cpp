@@ -101,10 +101,14 @@ std::optional<std::string> decodeStrict(std::string_view bytes, const std::strin
     return std::move(decoded).value();
 }
 
+// Removes every U+FEFF at the start: a document may repeat its mark, and the
+// parser would take the next one for a mark as well.
 std::string stripLeadingBom(std::string text) {
-    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        text.erase(0, 3);
+    std::size_t start = 0;
+    while (text.compare(start, 3, "\xEF\xBB\xBF") == 0) {
+        start += 3;
     }
+    text.erase(0, start);
     return text;
 }
 
@@ -406,7 +410,7 @@ std::string charsetOfContentType(std::string_view contentType) {
 DecodedDocument decodeDocument(std::string_view bytes, std::string_view httpCharset) {
     // 1. Byte-order mark.
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        return {repairUtf8(bytes.substr(3)), "UTF-8"};
+        return {stripLeadingBom(repairUtf8(bytes.substr(3))), "UTF-8"};
     }
     struct Mark {
         std::string_view bytes;
@@ -425,7 +429,8 @@ DecodedDocument decodeDocument(std::string_view bytes, std::string_view httpChar
             const std::size_t unit = mark.name[4] == '3' ? 4 : 2;
             body = body.substr(0, body.size() - body.size() % unit);
             Result<std::string> partial = platform::toUtf8(body, mark.name);
-            return {partial.ok() ? partial.value() : std::string(), mark.name};
+            return {partial.ok() ? stripLeadingBom(std::move(partial).value()) : std::string(),
+                    mark.name};
         }
     }
     // UTF-16 without a mark.
