@@ -14,6 +14,14 @@ if(QUILLBOX_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzz preset: every target we build carries libFuzzer's coverage
+# instrumentation, so a fuzzer sees the branches of the libraries it drives.
+# Only the fuzzers themselves link libFuzzer (-fsanitize=fuzzer, fuzz/).
+option(QUILLBOX_FUZZ_INSTRUMENT "Compile every target with libFuzzer coverage (clang only)" OFF)
+if(QUILLBOX_FUZZ_INSTRUMENT)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 option(QUILLBOX_HARDEN "Hardening flags for release builds" OFF)
 if(QUILLBOX_HARDEN)
   add_compile_definitions(_FORTIFY_SOURCE=3 _GLIBCXX_ASSERTIONS)
@@ -23,9 +31,9 @@ endif()
 # Every symbol of a shared library must resolve at link time. Not with clang's
 # sanitizers: clang leaves their runtime out of shared libraries and the
 # executable brings it. Added to, not replacing, the link options, so the
-# sanitizer flags stay.
+# sanitizer flags stay. The same holds for the coverage hooks of the fuzz build.
 function(quillbox_no_undefined target)
-  if(NOT (QUILLBOX_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
+  if(NOT ((QUILLBOX_SANITIZE OR QUILLBOX_FUZZ_INSTRUMENT) AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
     target_link_options(${target} PRIVATE "-Wl,--no-undefined")
   endif()
 endfunction()
