@@ -14,15 +14,11 @@
 #include "book/AccountPageReader.h"
 #include "book/BookLibrary.h"
 #include "common/BookTypes.h"
+#include "fuzz/support/FuzzChecks.h"
 
 namespace {
 
-template <std::size_t N>
-void requireTerminated(const char (&field)[N]) {
-    if (std::memchr(field, 0, N) == nullptr) {
-        __builtin_trap();
-    }
-}
+using quillbox::fuzz::requireTerminated;
 
 void checkLimits(const TBookLibrary& library, const TMoney& money) {
     if (library.ShelfCount > kMaxShelves || money.PaymentCount < 0 ||

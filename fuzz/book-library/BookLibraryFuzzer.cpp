@@ -20,18 +20,13 @@
 #include "common/BookTypes.h"
 #include "common/FixedText.h"
 #include "fuzz/book-library/LibraryInput.h"
+#include "fuzz/support/FuzzChecks.h"
 #include "fuzz/support/FuzzFolder.h"
 
 namespace {
 
 using namespace quillbox;
-
-template <std::size_t N>
-void requireTerminated(const char (&field)[N]) {
-    if (std::memchr(field, 0, N) == nullptr) {
-        __builtin_trap();
-    }
-}
+using fuzz::requireTerminated;
 
 std::string libraryFolder() {
     return fuzz::scratchFolder() + "library/";

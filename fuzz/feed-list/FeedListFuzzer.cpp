@@ -13,19 +13,14 @@
 #include "common/FixedText.h"
 #include "common/RSSTypes.h"
 #include "contracts/RSS.h"
+#include "fuzz/support/FuzzChecks.h"
 #include "fuzz/support/FuzzFolder.h"
 #include "rss/FeedList.h"
 
 namespace {
 
 using namespace quillbox;
-
-template <std::size_t N>
-void requireTerminated(const char (&field)[N]) {
-    if (std::memchr(field, 0, N) == nullptr) {
-        __builtin_trap();
-    }
-}
+using fuzz::requireTerminated;
 
 }  // namespace
 
