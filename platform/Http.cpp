@@ -8,57 +8,23 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cctype>
 #include <exception>
 #include <optional>
 
 #include "platform/CurlHandles.h"
+#include "platform/EasyTransfer.h"
 
 namespace quillbox::platform {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using curl::EasyTransfer;
+using curl::failure;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kPollSlice{20};
 constexpr milliseconds kPumpSpacing{10};
-// Larger than libcurl's default 16 KiB: fewer callbacks on fast links.
-constexpr long kReceiveBufferBytes = 64L * 1024;
-
-// Seconds of overrideLowSpeedTime; negative: none.
-std::atomic<long> g_lowSpeedTimeOverride{-1};
-
-Error failure(HttpFailure kind, std::string message) {
-    return Error{static_cast<int>(kind), std::move(message)};
-}
-
-bool startsWithNoCase(const std::string& text, const char* prefix) {
-    const std::size_t length = std::char_traits<char>::length(prefix);
-    if (text.size() < length) {
-        return false;
-    }
-    for (std::size_t i = 0; i < length; ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string trimmed(std::string text) {
-    auto blank = [](unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(static_cast<unsigned char>(text.back()))) {
-        text.pop_back();
-    }
-    std::size_t first = 0;
-    while (first < text.size() && blank(static_cast<unsigned char>(text[first]))) {
-        ++first;
-    }
-    return text.substr(first);
-}
 
 std::string proxyUrlHost(const std::string& host) {
     // A bare IPv6 address needs brackets inside a URL.
@@ -72,7 +38,7 @@ std::string proxyUrlHost(const std::string& host) {
 
 std::string HttpResponse::header(const std::string& name) const {
     for (const auto& [key, value] : headers) {
-        if (key.size() == name.size() && startsWithNoCase(key, name.c_str())) {
+        if (key.size() == name.size() && curl::startsWithNoCase(key, name.c_str())) {
             return value;
         }
     }
@@ -83,270 +49,49 @@ namespace {
 
 // One transfer on its own multi handle.
 struct Transfer {
-    enum class Kind { Get, ConnectOnly };
-
-    HttpRequest request;
-    BodySink sink;
-    Kind kind = Kind::Get;
-
+    EasyTransfer easy;
     curl::Multi multi;
-    curl::Easy easy;
-    curl::Slist headerLines;
     bool attached = false;
-    char errorText[CURL_ERROR_SIZE] = {};
 
-    HttpResponse response;
-    std::uint64_t bodyBytes = 0;
-    std::uint64_t headerBytes = 0;
-    bool tooLarge = false;
-    bool sinkRefused = false;
-    std::exception_ptr sinkException;
-
-    // Stall watch: the clock starts once the connection stands (connecting has
-    // its own time-out) and restarts whenever a byte moves.
-    bool connected = false;
-    std::uint64_t lastMoved = 0;
-    Clock::time_point lastMovement;
-
-    std::optional<Result<HttpResponse>> outcome;
-
-    Transfer(const HttpRequest& req, BodySink bodySink, Kind transferKind)
-        : request(req), sink(std::move(bodySink)), kind(transferKind) {}
+    Transfer(const HttpRequest& request, BodySink sink, EasyTransfer::Kind kind)
+        : easy(request, std::move(sink), kind) {}
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
 
     ~Transfer() { detach(); }
 
+    std::optional<Result<HttpResponse>>& outcome() { return easy.outcome; }
+
     void detach() {
         if (attached) {
-            curl_multi_remove_handle(multi.get(), easy.get());
+            curl_multi_remove_handle(multi.get(), easy.easy.get());
             attached = false;
         }
     }
 
-    bool proxied() const { return !request.proxy.host.empty(); }
-
-    static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self) {
-        return static_cast<Transfer*>(self)->takeBody(data, size * count);
-    }
-
-    static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self) {
-        return static_cast<Transfer*>(self)->takeHeader(data, size * count);
-    }
-
-    std::size_t takeBody(const char* data, std::size_t size) {
-        if (request.maxBodyBytes != 0 && bodyBytes + size > request.maxBodyBytes) {
-            tooLarge = true;
-            return CURL_WRITEFUNC_ERROR;
-        }
-        bodyBytes += size;
-        if (!sink) {
-            response.body.append(data, size);
-            return size;
-        }
-        try {
-            if (!sink(data, size)) {
-                sinkRefused = true;
-                return CURL_WRITEFUNC_ERROR;
-            }
-        } catch (...) {
-            // No exception may cross libcurl's C frames; it is rethrown by step().
-            sinkException = std::current_exception();
-            sinkRefused = true;
-            return CURL_WRITEFUNC_ERROR;
-        }
-        return size;
-    }
-
-    std::size_t takeHeader(const char* data, std::size_t size) {
-        headerBytes += size;
-        std::string line(data, size);
-        if (startsWithNoCase(line, "HTTP/")) {
-            // A new response (after a redirect or a proxy's CONNECT answer):
-            // only the headers of the last one are kept.
-            response.headers.clear();
-            return size;
-        }
-        const std::size_t colon = line.find(':');
-        if (colon != std::string::npos && colon > 0) {
-            response.headers.emplace_back(trimmed(line.substr(0, colon)),
-                                          trimmed(line.substr(colon + 1)));
-        }
-        return size;
-    }
-
     // Returns an error when libcurl could not be set up.
     std::optional<Error> setUp() {
-        curl::ensureGlobalInit();
+        if (std::optional<Error> error = easy.prepare()) {
+            return error;
+        }
         multi.reset(curl_multi_init());
-        easy.reset(curl_easy_init());
-        if (!multi || !easy) {
+        if (!multi) {
             return failure(HttpFailure::Other, "libcurl could not make a handle");
         }
-        CURL* handle = easy.get();
-        curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
-        curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(
-            handle, CURLOPT_CONNECTTIMEOUT_MS,
-            static_cast<long>(std::max<milliseconds::rep>(1, request.connectTimeout.count())));
-
-        if (kind == Kind::ConnectOnly) {
-            curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
-            curl_easy_setopt(handle, CURLOPT_PROXY, "");
-            curl_easy_setopt(handle, CURLOPT_CONNECT_ONLY, 1L);
-        } else {
-            setUpGet(handle);
-        }
-        if (curl_multi_add_handle(multi.get(), handle) != CURLM_OK) {
+        if (curl_multi_add_handle(multi.get(), easy.easy.get()) != CURLM_OK) {
             return failure(HttpFailure::Other, "libcurl could not start the transfer");
         }
         attached = true;
-        lastMovement = Clock::now();
         return std::nullopt;
-    }
-
-    void setUpGet(CURL* handle) {
-        curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
-        curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-        curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-        curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
-        curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
-        curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
-        curl_easy_setopt(handle, CURLOPT_HEADERDATA, this);
-        if (request.maxRedirects > 0) {
-            curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-            curl_easy_setopt(handle, CURLOPT_MAXREDIRS, static_cast<long>(request.maxRedirects));
-        }
-        if (request.totalTimeout.count() > 0) {
-            curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
-                             static_cast<long>(request.totalTimeout.count()));
-        }
-        if (request.lowSpeedBytesPerSecond > 0) {
-            const long overridden = g_lowSpeedTimeOverride.load();
-            const long seconds =
-                overridden >= 0 ? overridden : static_cast<long>(request.lowSpeedTime.count());
-            curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, request.lowSpeedBytesPerSecond);
-            curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, std::max(1L, seconds));
-        }
-        if (request.failOnErrorStatus) {
-            curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
-        }
-        if (request.acceptCompressed) {
-            curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "");
-        }
-        if (request.maxBodyBytes != 0) {
-            curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
-                             static_cast<curl_off_t>(request.maxBodyBytes));
-        }
-        if (!request.userAgent.empty()) {
-            curl_easy_setopt(handle, CURLOPT_USERAGENT, request.userAgent.c_str());
-        }
-        for (const std::string& line : request.headers) {
-            curl_slist* longer = curl_slist_append(headerLines.get(), line.c_str());
-            if (longer != nullptr) {
-                (void)headerLines.release();
-                headerLines.reset(longer);
-            }
-        }
-        if (headerLines) {
-            curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headerLines.get());
-        }
-        if (proxied()) {
-            curl_easy_setopt(handle, CURLOPT_PROXY, request.proxy.host.c_str());
-            curl_easy_setopt(handle, CURLOPT_PROXYPORT, static_cast<long>(request.proxy.port));
-            curl_easy_setopt(handle, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
-            if (!request.proxy.user.empty()) {
-                curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, request.proxy.user.c_str());
-                curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, request.proxy.password.c_str());
-                curl_easy_setopt(handle, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
-            }
-        } else if (!request.useSystemProxy) {
-            // An empty proxy switches off the proxy variables of the environment.
-            curl_easy_setopt(handle, CURLOPT_PROXY, "");
-        }
-        if (request.cookies != nullptr) {
-            curl_easy_setopt(handle, CURLOPT_SHARE, request.cookies->shareHandle());
-            curl_easy_setopt(handle, CURLOPT_COOKIEFILE, "");
-        }
-    }
-
-    std::string curlMessage(CURLcode code) const {
-        std::string text = curl_easy_strerror(code);
-        if (errorText[0] != 0) {
-            text += ": ";
-            text += errorText;
-        }
-        return text;
-    }
-
-    Error mapFailure(CURLcode code) const {
-        const std::string message = curlMessage(code);
-        switch (code) {
-            case CURLE_COULDNT_RESOLVE_HOST:
-                return failure(HttpFailure::CouldNotResolve, message);
-            case CURLE_COULDNT_RESOLVE_PROXY:
-                return failure(HttpFailure::ProxyFailed, message);
-            case CURLE_OPERATION_TIMEDOUT:
-                return failure(HttpFailure::TimedOut, message);
-            case CURLE_FILESIZE_EXCEEDED:
-                return failure(HttpFailure::TooLarge, message);
-            case CURLE_HTTP_RETURNED_ERROR:
-                return failure(HttpFailure::ErrorStatus, message);
-            case CURLE_WRITE_ERROR:
-                if (tooLarge) {
-                    return failure(HttpFailure::TooLarge, "the answer is larger than allowed");
-                }
-                return failure(sinkRefused ? HttpFailure::SinkRefused : HttpFailure::Other,
-                               message);
-            case CURLE_COULDNT_CONNECT:
-            case CURLE_RECV_ERROR:
-            case CURLE_SEND_ERROR:
-            case CURLE_GOT_NOTHING:
-            case CURLE_PROXY:
-                // Through a proxy these mean the proxy refused us (a failed
-                // CONNECT ends in a receive error) or could not be reached.
-                if (proxied()) {
-                    return failure(HttpFailure::ProxyFailed, message);
-                }
-                if (code == CURLE_COULDNT_CONNECT) {
-                    return failure(HttpFailure::CouldNotConnect, message);
-                }
-                return failure(HttpFailure::Other, message);
-            default:
-                return failure(HttpFailure::Other, message);
-        }
-    }
-
-    void finish(CURLcode code) {
-        CURL* handle = easy.get();
-        long status = 0;
-        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-        response.status = status;
-        const char* url = nullptr;
-        if (curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url) {
-            response.effectiveUrl = url;
-        }
-        const char* type = nullptr;
-        if (curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type) {
-            response.contentType = type;
-        }
-        detach();
-        if (proxied() && status == 407) {
-            outcome.emplace(failure(HttpFailure::ProxyFailed, "the proxy refused our credentials"));
-        } else if (code != CURLE_OK) {
-            outcome.emplace(mapFailure(code));
-        } else {
-            outcome.emplace(std::move(response));
-        }
     }
 
     void collectFinished() {
         int waiting = 0;
         while (CURLMsg* message = curl_multi_info_read(multi.get(), &waiting)) {
-            if (message->msg == CURLMSG_DONE && message->easy_handle == easy.get()) {
-                finish(message->data.result);
+            if (message->msg == CURLMSG_DONE && message->easy_handle == easy.easy.get()) {
+                const CURLcode code = message->data.result;
+                detach();
+                easy.finish(code);
                 return;
             }
         }
@@ -357,58 +102,31 @@ struct Transfer {
         const CURLMcode code = curl_multi_perform(multi.get(), &running);
         if (code != CURLM_OK) {
             detach();
-            outcome.emplace(failure(HttpFailure::Other, curl_multi_strerror(code)));
+            outcome().emplace(failure(HttpFailure::Other, curl_multi_strerror(code)));
             return;
         }
         collectFinished();
     }
 
-    void watchForStall() {
-        const Clock::time_point now = Clock::now();
-        if (!connected) {
-            curl_off_t connectTime = 0;
-            curl_easy_getinfo(easy.get(), CURLINFO_CONNECT_TIME_T, &connectTime);
-            if (connectTime <= 0) {
-                return;
-            }
-            connected = true;
-            lastMovement = now;
-        }
-        curl_off_t sent = 0;
-        curl_easy_getinfo(easy.get(), CURLINFO_SIZE_UPLOAD_T, &sent);
-        const std::uint64_t moved = headerBytes + bodyBytes + static_cast<std::uint64_t>(sent);
-        if (moved != lastMoved) {
-            lastMoved = moved;
-            lastMovement = now;
-            return;
-        }
-        if (now - lastMovement >= request.stallTimeout) {
-            detach();
-            outcome.emplace(failure(HttpFailure::TimedOut,
-                                    "no answer or no progress for " +
-                                        std::to_string(request.stallTimeout.count()) + " ms"));
-        }
-    }
-
     bool step(milliseconds wait) {
-        if (outcome) {
+        if (outcome()) {
             return true;
         }
         perform();
-        if (!outcome && wait.count() > 0) {
+        if (!outcome() && wait.count() > 0) {
             curl_multi_poll(multi.get(), nullptr, 0,
                             static_cast<int>(std::min(wait, kPollSlice).count()), nullptr);
             perform();
         }
-        if (!outcome && kind == Kind::Get) {
-            watchForStall();
+        if (!outcome() && easy.stalled(Clock::now())) {
+            detach();
         }
-        if (sinkException) {
-            std::exception_ptr pending = sinkException;
-            sinkException = nullptr;
+        if (easy.sinkException) {
+            std::exception_ptr pending = easy.sinkException;
+            easy.sinkException = nullptr;
             std::rethrow_exception(pending);
         }
-        return outcome.has_value();
+        return outcome().has_value();
     }
 };
 
@@ -426,7 +144,7 @@ void runToEnd(Transfer& transfer, const Pump& pump) {
         }
     } catch (const TransferCancelled& cancelled) {
         transfer.detach();
-        transfer.outcome.emplace(failure(HttpFailure::Cancelled, cancelled.what()));
+        transfer.outcome().emplace(failure(HttpFailure::Cancelled, cancelled.what()));
     }
 }
 
@@ -437,9 +155,9 @@ struct HttpTransfer::Impl {
 };
 
 HttpTransfer::HttpTransfer(const HttpRequest& request, BodySink sink)
-    : m_impl(new Impl{Transfer(request, std::move(sink), Transfer::Kind::Get)}) {
+    : m_impl(new Impl{Transfer(request, std::move(sink), EasyTransfer::Kind::Get)}) {
     if (std::optional<Error> error = m_impl->transfer.setUp()) {
-        m_impl->transfer.outcome.emplace(std::move(*error));
+        m_impl->transfer.outcome().emplace(std::move(*error));
     }
 }
 
@@ -450,24 +168,20 @@ bool HttpTransfer::step(std::chrono::milliseconds wait) {
 }
 
 bool HttpTransfer::finished() const {
-    return m_impl->transfer.outcome.has_value();
+    return m_impl->transfer.easy.outcome.has_value();
 }
 
 const Result<HttpResponse>& HttpTransfer::result() const {
-    return *m_impl->transfer.outcome;
+    return *m_impl->transfer.easy.outcome;
 }
 
 Result<HttpResponse> httpGet(const HttpRequest& request, const Pump& pump, const BodySink& sink) {
-    Transfer transfer(request, sink, Transfer::Kind::Get);
+    Transfer transfer(request, sink, EasyTransfer::Kind::Get);
     if (std::optional<Error> error = transfer.setUp()) {
         return *error;
     }
     runToEnd(transfer, pump);
-    return std::move(*transfer.outcome);
-}
-
-void overrideLowSpeedTime(std::optional<std::chrono::seconds> time) {
-    g_lowSpeedTimeOverride = time ? static_cast<long>(time->count()) : -1L;
+    return std::move(*transfer.outcome());
 }
 
 Status testProxyConnection(const ProxySettings& proxy, std::chrono::milliseconds timeout,
@@ -478,13 +192,13 @@ Status testProxyConnection(const ProxySettings& proxy, std::chrono::milliseconds
     HttpRequest request;
     request.url = "http://" + proxyUrlHost(proxy.host) + ":" + std::to_string(proxy.port) + "/";
     request.connectTimeout = timeout;
-    Transfer transfer(request, BodySink(), Transfer::Kind::ConnectOnly);
+    Transfer transfer(request, BodySink(), EasyTransfer::Kind::ConnectOnly);
     if (std::optional<Error> error = transfer.setUp()) {
         return *error;
     }
     runToEnd(transfer, pump);
-    if (!transfer.outcome->ok()) {
-        return transfer.outcome->error();
+    if (!transfer.outcome()->ok()) {
+        return transfer.outcome()->error();
     }
     return Done{};
 }
