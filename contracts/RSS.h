@@ -69,6 +69,11 @@ QUILLBOX_EXPORT std::uint8_t DeleteFromRSSList(std::uint16_t position, TRSSList*
 // is unchanged since the last fetch), kRssHostUnreachable, kRssNoDocument (also
 // for a null entry) or kRssNotAFeed. A failure leaves the news kept so far as
 // it was; the next book lists the feed among those that could not be updated.
+// When entry is one of a list this library keeps, the feeds after it in the
+// list are fetched ahead, so that the next calls wait less; each call still
+// gives its own feed's result, as if fetched alone. A stop the application
+// asks for (TApplication::Cancelled) ends every transfer and gives
+// kRssHostUnreachable with the feed's news left as it was.
 QUILLBOX_EXPORT std::uint8_t LoadRSSNewsFromURL(TRSSItem* entry, const char* folder,
                                                 TUserData* userData, TApplication* application,
                                                 TWebBrowser* browser, std::uint8_t unused);

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <ctime>
 
 #include "common/FixedText.h"
@@ -19,14 +18,13 @@
 namespace quillbox::rss {
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
 struct Outcome {
     std::uint8_t result = kRssOk;
     std::string reason;
+    bool cancelled = false;
 };
 
-Outcome failureOf(const Error& error, bool sinkTooLarge) {
+Outcome failureOf(const Error& error) {
     using platform::HttpFailure;
     switch (static_cast<HttpFailure>(error.code)) {
         case HttpFailure::CouldNotResolve:
@@ -39,11 +37,8 @@ Outcome failureOf(const Error& error, bool sinkTooLarge) {
             return {kRssHostUnreachable, "The server did not answer in time."};
         case HttpFailure::TooLarge:
             return {kRssNoDocument, "The document is larger than allowed."};
-        case HttpFailure::SinkRefused:
-            if (sinkTooLarge) {
-                return {kRssNoDocument, "The document is larger than allowed."};
-            }
-            return {kRssHostUnreachable, "The server took too long to send the document."};
+        case HttpFailure::Cancelled:
+            return {kRssHostUnreachable, "The update was stopped.", true};
         default:
             return {kRssNoDocument, "The server gave no usable answer (" + error.message + ")."};
     }
@@ -87,16 +82,46 @@ bool fetchPictures(FeedStore& store, const std::string& folder, const UpdateOpti
 
 }  // namespace
 
-std::string entryUrl(const TRSSItem& entry) {
-    const std::string_view typed = fieldText(entry.URL);
-    Result<std::string> utf8 = platform::toUtf8(typed, platform::systemAnsiCodePage());
-    return utf8.ok() ? utf8.value() : repairUtf8(typed);
+std::string addressText(std::string_view ansiUrl) {
+    Result<std::string> utf8 = platform::toUtf8(ansiUrl, platform::systemAnsiCodePage());
+    return utf8.ok() ? utf8.value() : repairUtf8(ansiUrl);
 }
 
-std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder,
-                        const UpdateOptions& options) {
+std::string entryUrl(const TRSSItem& entry) {
+    return addressText(fieldText(entry.URL));
+}
+
+bool isConditional(const FetchRecord& record) {
+    return record.lastSuccess > 0 && (!record.etag.empty() || !record.lastModified.empty());
+}
+
+platform::HttpRequest feedRequest(const std::string& typedUrl, const FetchRecord& record,
+                                  const NetworkOptions& network) {
+    platform::HttpRequest request;
+    request.url = escapedUrl(fetchableUrl(typedUrl));
+    request.proxy = network.proxy;
+    request.userAgent = network.userAgent;
+    request.connectTimeout = network.connectTimeout;
+    request.stallTimeout = network.stallTimeout;
+    request.totalTimeout = network.totalTimeout;
+    request.maxRedirects = network.maxRedirects;
+    request.acceptCompressed = true;
+    request.maxBodyBytes = network.maxFeedBytes;
+    request.headers.emplace_back(
+        "Accept: application/rss+xml, application/atom+xml, application/rdf+xml;q=0.9, "
+        "application/xml;q=0.8, text/xml;q=0.8, */*;q=0.5");
+    if (isConditional(record) && !record.etag.empty()) {
+        request.headers.push_back("If-None-Match: " + record.etag);
+    }
+    if (isConditional(record) && !record.lastModified.empty()) {
+        request.headers.push_back("If-Modified-Since: " + record.lastModified);
+    }
+    return request;
+}
+
+std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder, const UpdateOptions& options,
+                        const FeedFetch& fetch) {
     const std::int64_t now = options.now != 0 ? options.now : platform::clockSeconds();
-    const std::string address = escapedUrl(fetchableUrl(entryUrl(entry)));
     const std::string identity = feedIdentity(entryUrl(entry));
     const std::string path = storePath(rssFolder, identity);
     FeedStore store = loadStore(path, identity);
@@ -108,8 +133,11 @@ std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder,
     bool changed = false;
     const auto finish = [&](const Outcome& outcome) -> std::uint8_t {
         if (outcome.result != kRssOk) {
-            // Beside the store, so that the book can list the feed.
-            saveFailedFetch(path, now, outcome.result, outcome.reason);
+            // Beside the store, so that the book can list the feed. A stop
+            // the user asked for is not the feed's failure.
+            if (!outcome.cancelled) {
+                saveFailedFetch(path, now, outcome.result, outcome.reason);
+            }
             return outcome.result;
         }
         // A store without its keys file (written before there was one) gets
@@ -137,46 +165,16 @@ std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder,
         return kRssOk;
     };
 
-    if (!isHttpUrl(address)) {
+    const platform::HttpRequest request =
+        feedRequest(entryUrl(entry), store.fetch, options.network);
+    if (!isHttpUrl(request.url)) {
         return finish({kRssNoDocument, "Only http and https addresses can be fetched."});
     }
-
-    platform::HttpRequest request;
-    request.url = address;
-    request.proxy = options.network.proxy;
-    request.userAgent = options.network.userAgent;
-    request.connectTimeout = options.network.connectTimeout;
-    request.stallTimeout = options.network.stallTimeout;
-    request.maxRedirects = options.network.maxRedirects;
-    request.acceptCompressed = true;
-    request.maxBodyBytes = options.network.maxFeedBytes;
-    request.headers.emplace_back(
-        "Accept: application/rss+xml, application/atom+xml, application/rdf+xml;q=0.9, "
-        "application/xml;q=0.8, text/xml;q=0.8, */*;q=0.5");
-    const bool conditional = store.fetch.lastSuccess > 0 &&
-                             (!store.fetch.etag.empty() || !store.fetch.lastModified.empty());
-    if (conditional && !store.fetch.etag.empty()) {
-        request.headers.push_back("If-None-Match: " + store.fetch.etag);
-    }
-    if (conditional && !store.fetch.lastModified.empty()) {
-        request.headers.push_back("If-Modified-Since: " + store.fetch.lastModified);
-    }
-
-    std::string body;
-    bool tooLarge = false;
-    const SteadyClock::time_point deadline = SteadyClock::now() + options.network.totalTimeout;
-    const platform::BodySink sink = [&](const char* data, std::size_t size) {
-        if (body.size() + size > options.network.maxFeedBytes) {
-            tooLarge = true;
-            return false;
-        }
-        body.append(data, size);
-        return SteadyClock::now() < deadline;
-    };
+    const bool conditional = isConditional(store.fetch);
     Result<platform::HttpResponse> response =
-        platform::httpGet(request, options.network.pump, sink);
+        fetch ? fetch(request) : platform::httpGet(request, options.network.pump);
     if (!response.ok()) {
-        return finish(failureOf(response.error(), tooLarge));
+        return finish(failureOf(response.error()));
     }
     const platform::HttpResponse& answer = response.value();
     if (answer.status == 304 && conditional) {
@@ -192,10 +190,11 @@ std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder,
         return finish({kRssNoDocument,
                        "The server answered with status " + std::to_string(answer.status) + "."});
     }
+    const std::string& body = answer.body;
     if (body.empty()) {
         return finish({kRssNoDocument, "The server sent an empty document."});
     }
-    const std::string base = answer.effectiveUrl.empty() ? address : answer.effectiveUrl;
+    const std::string base = answer.effectiveUrl.empty() ? request.url : answer.effectiveUrl;
     Result<ParsedFeed> parsed = parseFeed(body, charsetOfContentType(answer.contentType), base);
     if (!parsed.ok()) {
         return finish({kRssNotAFeed, parsed.error().message});

@@ -22,6 +22,7 @@
 
 #include "common/FixedText.h"
 #include "contracts/RSS.h"
+#include "rss/FetchAhead.h"
 #include "rss/Files.h"
 #include "rss/RecordFormat.h"
 
@@ -55,6 +56,18 @@ bool parseFeedLine(std::string_view line, StoredFeed& feed) {
     return !feed.url.empty() && feed.url.size() < sizeof(TRSSItem::URL) &&
            feed.url.find('\0') == std::string::npos;
 }
+
+// Tells the fetching ahead that the list changed, whichever way the change ends.
+class ListChange {
+  public:
+    explicit ListChange(const TRSSList& list) : m_list(list) {}
+    ~ListChange() { noteListChanged(m_list); }
+    ListChange(const ListChange&) = delete;
+    ListChange& operator=(const ListChange&) = delete;
+
+  private:
+    const TRSSList& m_list;
+};
 
 TRSSItem* newEntry(std::string_view url, std::string_view title) {
     auto* entry = new TRSSItem;
@@ -155,6 +168,7 @@ std::string formatFeedList(const TRSSList& list) {
 }
 
 std::uint8_t loadFeedList(const std::string& path, TRSSList& list) {
+    const ListChange change(list);
     clearFeedList(list);
     Result<std::string> bytes = readWholeFile(path, kMaxListFileBytes);
     if (!bytes.ok()) {
@@ -186,6 +200,7 @@ std::uint8_t saveFeedList(const std::string& path, const TRSSList& list) {
 }
 
 void clearFeedList(TRSSList& list) {
+    const ListChange change(list);
     for (TRSSItem*& entry : list.Items) {
         delete entry;
         entry = nullptr;
@@ -197,6 +212,7 @@ std::uint8_t insertFeed(TRSSList& list, std::uint16_t position, const TRSSItem& 
     if (list.Count >= kMaxFeeds || position < 1 || position > list.Count + 1) {
         return kRssRefused;
     }
+    const ListChange change(list);
     auto* copy = new TRSSItem(entry);
     terminateField(copy->Title);
     terminateField(copy->URL);
@@ -214,6 +230,7 @@ std::uint8_t removeFeed(TRSSList& list, std::uint16_t position) {
     if (position < 1 || position > list.Count || list.Count > kMaxFeeds) {
         return kRssRefused;
     }
+    const ListChange change(list);
     const std::size_t slot = position - 1u;
     delete list.Items[slot];
     for (std::size_t i = slot; i + 1 < list.Count; ++i) {

@@ -29,6 +29,7 @@
 
 #include "rss/NewsStore.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -51,6 +52,8 @@ constexpr std::string_view kHeader = "QUILLBOX-NEWS 1\n";
 constexpr std::string_view kFailedHeader = "QUILLBOX-FAILED 1\n";
 constexpr std::uint64_t kMaxStoreBytes = 256u << 20;
 constexpr std::uint64_t kMaxFailedBytes = 64u << 10;
+// The feed record comes first; its fields are short.
+constexpr std::size_t kHeadBytes = 64u << 10;
 
 std::string joinLines(const std::vector<std::string>& lines) {
     std::string out;
@@ -358,6 +361,32 @@ FeedStore loadStore(const std::string& path, const std::string& identity) {
     rememberKeys(store, remembered);
     applyFailedFetch(path, store.fetch);
     return store;
+}
+
+FetchRecord peekFetchRecord(const std::string& path, const std::string& identity) {
+    FetchRecord fetch;
+    std::string head(kHeadBytes, '\0');
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return fetch;
+    }
+    const ssize_t got = ::read(fd, head.data(), head.size());
+    ::close(fd);
+    head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (head.substr(0, kHeader.size()) != kHeader) {
+        return fetch;
+    }
+    RecordReader reader(std::string_view(head).substr(kHeader.size()));
+    std::string tag;
+    std::vector<std::string> fields;
+    std::int64_t success = 0;
+    if (reader.next(tag, fields) && tag == "feed" && fields.size() >= 9 && fields[0] == identity &&
+        parseNumberField(fields[6], success)) {
+        fetch.etag = fields[3];
+        fetch.lastModified = fields[4];
+        fetch.lastSuccess = success;
+    }
+    return fetch;
 }
 
 Result<FeedStore> readStoreFile(const std::string& path) {

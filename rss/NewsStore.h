@@ -77,6 +77,11 @@ std::string itemKey(const ParsedItem& item);
 // A failed fetch recorded beside the store (saveFailedFetch) after its last
 // attempt sets the fetch outcome.
 FeedStore loadStore(const std::string& path, const std::string& identity);
+// The ETag, Last-Modified and last success of the store in path, read from the
+// head of the file only and not checked against the rest: enough to prepare a
+// request that loadStore later confirms. Empty when the file is missing,
+// damaged at its head or another feed's.
+FetchRecord peekFetchRecord(const std::string& path, const std::string& identity);
 // The store in path whatever feed it belongs to, as written; error when
 // missing or damaged.
 Result<FeedStore> readStoreFile(const std::string& path);

@@ -14,6 +14,7 @@
 #include "rss/Delivery.h"
 #include "rss/FeedFetcher.h"
 #include "rss/FeedList.h"
+#include "rss/FetchAhead.h"
 #include "rss/Files.h"
 
 namespace {
@@ -91,9 +92,16 @@ QUILLBOX_EXPORT std::uint8_t LoadRSSNewsFromURL(TRSSItem* entry, const char* fol
             options.pictures = userData->Pictures;
         }
         if (application != nullptr) {
-            options.network.pump = [application] { application->ProcessMessages(); };
+            // A stop the user asks for ends every transfer under way.
+            options.network.pump = [application] {
+                application->ProcessMessages();
+                if (application->Cancelled()) {
+                    throw quillbox::platform::TransferCancelled();
+                }
+            };
         }
-        return quillbox::rss::updateFeed(*entry, quillbox::rss::nativeFolder(folder), options);
+        return quillbox::rss::updateFeedInList(*entry, quillbox::rss::nativeFolder(folder),
+                                               options);
     });
 }
 

@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "common/FixedText.h"
 #include "contracts/RSS.h"
@@ -66,6 +69,20 @@ std::string rss20(const std::string& title, const std::vector<FeedItemSpec>& ite
     }
     out += "</channel></rss>\n";
     return out;
+}
+
+std::map<std::string, std::string> folderTree(const std::string& folder) {
+    std::map<std::string, std::string> tree;
+    std::error_code error;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(folder, error)) {
+        if (item.is_regular_file()) {
+            std::ifstream in(item.path(), std::ios::binary);
+            std::ostringstream bytes;
+            bytes << in.rdbuf();
+            tree[item.path().lexically_relative(folder).string()] = bytes.str();
+        }
+    }
+    return tree;
 }
 
 TUserData userData(bool pictures) {

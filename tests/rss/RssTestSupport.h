@@ -3,6 +3,7 @@
 // built on the fly, and text in the system ANSI code page.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,9 @@ std::string rss20(const std::string& title, const std::vector<FeedItemSpec>& ite
 // RFC 822 form of Unix seconds.
 std::string rfc822(std::int64_t unixSeconds);
 std::int64_t nowSeconds();
+
+// Every file below folder, by path relative to it, with its bytes.
+std::map<std::string, std::string> folderTree(const std::string& folder);
 
 // A TUserData with no proxy; Pictures as given.
 TUserData userData(bool pictures = false);
