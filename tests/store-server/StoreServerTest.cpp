@@ -1,12 +1,21 @@
 // The store stand-in as the network code sees it: the account page behind the
 // key, the session cookie guarding book files, the feed host's conditional and
-// compressed answers, the answer rules, and the path through tinyproxy.
+// compressed answers, the answer rules, the count of open connections, other
+// loopback addresses, and the path through tinyproxy.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <openssl/evp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <ctime>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/CodePage.h"
 #include "tests/support/CurlFetch.h"
@@ -48,6 +57,50 @@ std::string accountPath(const std::string& login, const std::string& key) {
 
 std::string readerPagePath() {
     return accountPath("reader", accountKey(today(), "reader", "secret7"));
+}
+
+// A client connection that has sent one GET and never reads the answer.
+class HeldRequest {
+  public:
+    HeldRequest(const StoreServer& server, const std::string& path)
+        : m_socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(server.port()));
+        const std::string request =
+            "GET /" + path + " HTTP/1.1\r\nHost: " + server.host() + "\r\n\r\n";
+        m_sent =
+            m_socket >= 0 && ::inet_pton(AF_INET, server.host().c_str(), &address.sin_addr) == 1 &&
+            ::connect(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) ==
+                0 &&
+            ::send(m_socket, request.data(), request.size(), MSG_NOSIGNAL) ==
+                static_cast<ssize_t>(request.size());
+    }
+    ~HeldRequest() {
+        if (m_socket >= 0) {
+            ::close(m_socket);
+        }
+    }
+    HeldRequest(const HeldRequest&) = delete;
+    HeldRequest& operator=(const HeldRequest&) = delete;
+    bool sent() const { return m_sent; }
+
+  private:
+    int m_socket;
+    bool m_sent = false;
+};
+
+// The server's connection counts, asked until they read `expected` (at most
+// 10 s, as the server notes arrivals and closes on its own threads); returns
+// the last answer.
+std::string connectionsOnceThey(const StoreServer& server, const std::string& expected) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string counts = fetch(server.url("_control/connections")).body;
+    while (counts != expected && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        counts = fetch(server.url("_control/connections")).body;
+    }
+    return counts;
 }
 
 TEST(StoreServerTest, AccountPageNeedsTheKeyOfTheLoginAndComesInWindows1251) {
@@ -199,6 +252,44 @@ TEST(StoreServerTest, GeneratedAndEndlessPagesAreStreamed) {
     const Fetched endless = fetch(server.url(readerPagePath()), impatient);
     EXPECT_EQ(endless.code, CURLE_OPERATION_TIMEDOUT);
     EXPECT_NE(endless.body.find("<!-- book --!>"), std::string::npos);
+}
+
+TEST(StoreServerTest, CountsConnectionsOpenAtOnceLeavingOutControlRequests) {
+    // The delay holds every request in the server while the counts are asked.
+    StoreServer server({"--rule", "static:delay=1000"});
+    ASSERT_TRUE(server.running()) << server.error();
+    EXPECT_EQ(fetch(server.url("_control/connections")).body, "open 0\nmost 0\n");
+    {
+        std::vector<std::unique_ptr<HeldRequest>> held;
+        for (int i = 0; i < 4; ++i) {
+            held.push_back(std::make_unique<HeldRequest>(server, "_size/10"));
+            ASSERT_TRUE(held.back()->sent()) << i;
+        }
+        // Each control request below comes on a connection of its own; were
+        // it counted, the figures would read 5.
+        EXPECT_EQ(connectionsOnceThey(server, "open 4\nmost 4\n"), "open 4\nmost 4\n");
+    }
+    EXPECT_EQ(connectionsOnceThey(server, "open 0\nmost 4\n"), "open 0\nmost 4\n");
+
+    ASSERT_EQ(fetch(server.url("_control/reset")).status, 200);
+    EXPECT_EQ(fetch(server.url("_control/connections")).body, "open 0\nmost 0\n");
+    EXPECT_EQ(fetch(server.url("_size/10")).status, 200);
+    EXPECT_NE(fetch(server.url("_control/connections")).body.find("most 1\n"), std::string::npos);
+}
+
+TEST(StoreServerTest, ListensOnAnotherLoopbackAddressAndRefusesAnyOtherAddress) {
+    StoreServer second({"--bind", "127.0.0.2"});
+    ASSERT_TRUE(second.running()) << second.error();
+    EXPECT_EQ(second.host(), "127.0.0.2");
+    EXPECT_EQ(fetch(second.url("_size/10")).body.size(), 10u);
+    // Bound to that address alone, not to every address of the machine.
+    const std::string elsewhere = "http://127.0.0.3:" + std::to_string(second.port()) + "/_size/10";
+    EXPECT_EQ(fetch(elsewhere).code, CURLE_COULDNT_CONNECT);
+
+    for (const char* refused :
+         {"10.0.0.1", "0.0.0.0", "localhost", "::1", "127.0.0.256", "127.1", "127.0.0.1.5", ""}) {
+        EXPECT_EQ(storeServerExitStatus({"--bind", refused, "--port", "0"}, 5000), 2) << refused;
+    }
 }
 
 TEST(StoreServerTest, ProxyWithBasicAuthRefusesClientsWithoutCredentials) {

@@ -91,7 +91,7 @@ StoreServer::StoreServer(std::vector<std::string> arguments) {
         return;
     }
 
-    // The first line is "listening 127.0.0.1:PORT".
+    // The first line is "listening ADDRESS:PORT".
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kStartSeconds);
     while (line.find('\n') == std::string::npos) {
@@ -110,7 +110,8 @@ StoreServer::StoreServer(std::vector<std::string> arguments) {
     }
     ::close(pipeEnds[0]);
     int port = 0;
-    if (std::sscanf(line.c_str(), "listening 127.0.0.1:%d", &port) != 1 || port <= 0) {
+    char host[16] = {};
+    if (std::sscanf(line.c_str(), "listening %15[0-9.]:%d", host, &port) != 2 || port <= 0) {
         m_error = "store-server did not start within " + std::to_string(kStartSeconds) +
                   " s (its first output line: \"" + line.substr(0, line.find('\n')) + "\")";
         ADD_FAILURE() << m_error;
@@ -118,6 +119,7 @@ StoreServer::StoreServer(std::vector<std::string> arguments) {
         m_pid = -1;
         return;
     }
+    m_host = host;
     m_port = port;
 }
 
@@ -126,7 +128,41 @@ StoreServer::~StoreServer() {
 }
 
 std::string StoreServer::baseUrl() const {
-    return "http://127.0.0.1:" + std::to_string(m_port) + "/";
+    return "http://" + m_host + ":" + std::to_string(m_port) + "/";
+}
+
+int storeServerExitStatus(const std::vector<std::string>& arguments, int waitMilliseconds) {
+    if (kServerPath[0] == '\0') {
+        return -1;
+    }
+    std::vector<std::string> command = {kServerPath};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& item : command) {
+        argv.push_back(item.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, kServerPath, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        return -1;
+    }
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            stopChild(pid, 1000);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string StoreServer::fixturesFolder() {

@@ -1,7 +1,8 @@
 #pragma once
-// Runs tools/store-server on a free 127.0.0.1 port for the life of the object.
-// By default it serves the demo fixtures (tests/data/store) and, as its static
-// folder, the shared feed samples. Command-line and URL forms of the server:
+// Runs tools/store-server on a free loopback port for the life of the object
+// (127.0.0.1 unless the arguments hold "--bind ADDRESS"). By default it serves
+// the demo fixtures (tests/data/store) and, as its static folder, the shared
+// feed samples. Command-line and URL forms of the server:
 // tools/store-server/main.cpp.
 
 #include <sys/types.h>
@@ -25,7 +26,9 @@ class StoreServer {
     bool running() const { return m_port > 0; }
     const std::string& error() const { return m_error; }
     int port() const { return m_port; }
-    // "http://127.0.0.1:PORT/".
+    // The address it listens on, "127.0.0.1" unless given with --bind.
+    const std::string& host() const { return m_host; }
+    // "http://HOST:PORT/".
     std::string baseUrl() const;
     // baseUrl() + path (path without a leading '/').
     std::string url(const std::string& path) const { return baseUrl() + path; }
@@ -36,8 +39,14 @@ class StoreServer {
   private:
     pid_t m_pid = -1;
     int m_port = 0;
+    std::string m_host;
     std::string m_error;
 };
+
+// Runs store-server with exactly these arguments, its output discarded, and
+// returns its exit status; -1 when it could not be started or was still
+// running after waitMilliseconds (it is then stopped).
+int storeServerExitStatus(const std::vector<std::string>& arguments, int waitMilliseconds);
 
 // Stops and reaps a child: SIGTERM, then SIGKILL when it has not ended after
 // the grace period. Shared by the fixtures that run helper programs.

@@ -129,9 +129,12 @@ void StoreRoutes::control(const httplib::Request& request, httplib::Response& re
     if (command == "reset") {
         m_rules.reset();
         m_log.clear();
+        m_connections.resetMost();
         response.set_content("ok\n", "text/plain");
     } else if (command == "requests") {
         response.set_content(m_log.text(), "text/plain");
+    } else if (command == "connections") {
+        response.set_content(m_connections.report(), "text/plain");
     } else if (command == "rule") {
         const std::string target = request.get_param_value("target");
         for (const auto& [name, value] : request.params) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "tools/store-server/ConnectionCount.h"
 #include "tools/store-server/Fixtures.h"
 #include "tools/store-server/Rules.h"
 #include "tools/store-server/StaticFiles.h"
@@ -46,8 +47,13 @@ class RequestLog {
 
 class StoreRoutes {
   public:
-    StoreRoutes(Fixtures fixtures, StaticFiles staticFiles, RuleTable& rules)
-        : m_fixtures(std::move(fixtures)), m_static(std::move(staticFiles)), m_rules(rules) {}
+    // rules and connections are the caller's and must outlive the routes.
+    StoreRoutes(Fixtures fixtures, StaticFiles staticFiles, RuleTable& rules,
+                ConnectionCount& connections)
+        : m_fixtures(std::move(fixtures)),
+          m_static(std::move(staticFiles)),
+          m_rules(rules),
+          m_connections(connections) {}
 
     void install(httplib::Server& server);
 
@@ -64,6 +70,7 @@ class StoreRoutes {
     Fixtures m_fixtures;
     StaticFiles m_static;
     RuleTable& m_rules;
+    ConnectionCount& m_connections;
     Sessions m_sessions;
     RequestLog m_log;
 };

@@ -1,15 +1,18 @@
 // store-server: a local stand-in for the book store and for feed hosts, used
-// by tests, benchmarks and the demo. It listens on 127.0.0.1 only.
+// by tests, benchmarks and the demo. It listens on a loopback address only.
 //
 // Command line:
-//   store-server [--port N] [--fixtures DIR] [--static DIR] [--rule RULE]...
-//                [--verbose]
+//   store-server [--bind ADDRESS] [--port N] [--fixtures DIR] [--static DIR]
+//                [--rule RULE]... [--verbose]
+//     --bind ADDRESS  IPv4 loopback address to listen on, 127.x.y.z (default
+//                     127.0.0.1), so that one machine can stand in for several
+//                     hosts; any other address is refused
 //     --port N        port to listen on; 0 (the default) picks a free one
 //     --fixtures DIR  accounts and book files (format in Fixtures.h)
 //     --static DIR    folder of static files (feeds)
 //     --rule RULE     TARGET:NAME[=VALUE],... (list in Rules.h), repeatable
 //     --verbose       one line per request on stderr
-// The first line on stdout is "listening 127.0.0.1:PORT". SIGTERM and SIGINT
+// The first line on stdout is "listening ADDRESS:PORT". SIGTERM and SIGINT
 // stop the server; it exits within a few seconds whatever its clients do.
 //
 // URL forms:
@@ -31,12 +34,21 @@
 //                       accepted; ?charset=NAME adds "; charset=NAME" to the
 //                       Content-Type, ?type=MIME replaces it
 //   /_control/rule?target=T&NAME=VALUE...    sets rules at run time
-//   /_control/reset                          clears rules and the request log
+//   /_control/reset                          clears rules and the request log,
+//                                            and restarts the highest count of
+//                                            connections from those open now
 //   /_control/requests                       heads of the requests received
 //                                            (request line and headers; the
 //                                            control requests are not listed)
+//   /_control/connections                    "open N\nmost M\n": client
+//                                            connections open now that carried
+//                                            a request other than a control
+//                                            request, and the most open at once
+//                                            (ConnectionCount.h)
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -48,6 +60,7 @@
 #include <string>
 #include <thread>
 
+#include "tools/store-server/ConnectionCount.h"
 #include "tools/store-server/Fixtures.h"
 #include "tools/store-server/Rules.h"
 #include "tools/store-server/ServerControl.h"
@@ -56,7 +69,12 @@
 
 namespace {
 
+// Workers serving connections: enough that a client's 16 transfers at once and
+// a few idle keep-alive connections beside them never wait for a worker.
+constexpr std::size_t kWorkerThreads = 48;
+
 struct Options {
+    std::string address = "127.0.0.1";
     int port = 0;
     std::string fixtures;
     std::string staticFolder;
@@ -66,8 +84,8 @@ struct Options {
 int usage(const char* message) {
     std::fprintf(stderr,
                  "store-server: %s\n"
-                 "usage: store-server [--port N] [--fixtures DIR] [--static DIR] "
-                 "[--rule TARGET:NAME[=VALUE],...]... [--verbose]\n",
+                 "usage: store-server [--bind 127.X.Y.Z] [--port N] [--fixtures DIR] "
+                 "[--static DIR] [--rule TARGET:NAME[=VALUE],...]... [--verbose]\n",
                  message);
     return 2;
 }
@@ -84,6 +102,21 @@ bool readPort(const std::string& text, int& port) {
     return true;
 }
 
+// Reads a dotted IPv4 address in 127.0.0.0/8 into its usual text form; false
+// for anything else (names, IPv6, other networks).
+bool readLoopbackAddress(const std::string& text, std::string& address) {
+    in_addr parsed{};
+    if (::inet_pton(AF_INET, text.c_str(), &parsed) != 1 || (ntohl(parsed.s_addr) >> 24) != 127) {
+        return false;
+    }
+    char canonical[INET_ADDRSTRLEN];
+    if (::inet_ntop(AF_INET, &parsed, canonical, sizeof(canonical)) == nullptr) {
+        return false;
+    }
+    address = canonical;
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,7 +125,12 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (argument == "--port" && hasValue) {
+        if (argument == "--bind" && hasValue) {
+            const std::string value = argv[++i];
+            if (!readLoopbackAddress(value, options.address)) {
+                return usage(("bad address " + value + " (expected 127.X.Y.Z)").c_str());
+            }
+        } else if (argument == "--port" && hasValue) {
             const std::string value = argv[++i];
             if (!readPort(value, options.port)) {
                 return usage(("bad port " + value + " (expected 0 to 65535)").c_str());
@@ -130,13 +168,14 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    storeserver::ConnectionCount connections;
     httplib::Server server;
-    server.new_task_queue = [] { return new httplib::ThreadPool(16); };
+    connections.install(server, kWorkerThreads);
     // Idle and silent connections are given up soon, so that stopping is quick.
     server.set_keep_alive_timeout(1);
     server.set_read_timeout(2);
-    storeserver::StoreRoutes routes(std::move(fixtures),
-                                    storeserver::StaticFiles(options.staticFolder), rules);
+    storeserver::StoreRoutes routes(
+        std::move(fixtures), storeserver::StaticFiles(options.staticFolder), rules, connections);
     routes.install(server);
     if (options.verbose) {
         server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
@@ -145,18 +184,19 @@ int main(int argc, char** argv) {
         });
     }
 
+    const char* address = options.address.c_str();
     int port = options.port;
     if (port == 0) {
-        port = server.bind_to_any_port("127.0.0.1");
+        port = server.bind_to_any_port(address);
         if (port <= 0) {
-            std::fprintf(stderr, "store-server: cannot bind 127.0.0.1\n");
+            std::fprintf(stderr, "store-server: cannot bind %s\n", address);
             return 1;
         }
-    } else if (!server.bind_to_port("127.0.0.1", port)) {
-        std::fprintf(stderr, "store-server: cannot bind 127.0.0.1:%d\n", port);
+    } else if (!server.bind_to_port(address, port)) {
+        std::fprintf(stderr, "store-server: cannot bind %s:%d\n", address, port);
         return 1;
     }
-    std::printf("listening 127.0.0.1:%d\n", port);
+    std::printf("listening %s:%d\n", address, port);
     std::fflush(stdout);
 
     std::atomic<bool> listening{true};
