@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/FeedDocuments.h"
 #include "bench/support/StoreServerProcess.h"
 #include "common/FixedText.h"
 #include "contracts/RSS.h"
@@ -41,39 +42,6 @@ std::string numbered(const char* prefix, int number) {
 
 std::int64_t now() {
     return static_cast<std::int64_t>(std::time(nullptr));
-}
-
-std::string rfc822(std::int64_t seconds) {
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm parts{};
-    gmtime_r(&time, &parts);
-    char text[64];
-    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
-    return text;
-}
-
-// About 1 KB of HTML per item, the size of a typical news teaser.
-std::string itemHtml(int feed, int item) {
-    std::string html = "<p>News number " + std::to_string(item) + " of feed " +
-                       std::to_string(feed) + ". <b>Важно:</b> ";
-    for (int i = 0; i < 12; ++i) {
-        html += "Съешь ещё этих мягких французских булок, да выпей чаю. ";
-    }
-    html += "</p><p><a href=\"http://example.test/more\">More</a></p>";
-    return html;
-}
-
-std::string feedDocument(int feed) {
-    std::string out = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel>";
-    out += "<title>Feed " + std::to_string(feed) + "</title><link>http://example.test/</link>";
-    const std::int64_t time = now();
-    for (int item = 0; item < kItemsPerFeed; ++item) {
-        out += "<item><title>Item " + std::to_string(item) + "</title><link>http://example.test/" +
-               std::to_string(feed) + "/" + std::to_string(item) + "</link><pubDate>" +
-               rfc822(time - item * 60) + "</pubDate><description><![CDATA[" +
-               itemHtml(feed, item) + "]]></description></item>\n";
-    }
-    return out + "</channel></rss>\n";
 }
 
 std::vector<TRSSItem> feedEntries() {
@@ -139,7 +107,7 @@ TRSSList* convertList(const std::string& rssFolder) {
             parsed.title = numbered("Новость ", item);
             parsed.link = url + numbered("/", item);
             parsed.published = time - item * 60;
-            parsed.contentHtml = itemHtml(feed, item);
+            parsed.contentHtml = quillbox::bench::newsItemHtml(feed, item);
             items.push_back(std::move(parsed));
         }
         rss::mergeItems(store, items, time, rss::StoreLimits{});
@@ -190,7 +158,8 @@ int main(int argc, char** argv) {
     const std::string feeds = g_work + "feeds/";
     std::filesystem::create_directories(feeds);
     for (int feed = 0; feed < kFeeds; ++feed) {
-        std::ofstream(feeds + numbered("feed", feed) + ".xml") << feedDocument(feed);
+        std::ofstream(feeds + numbered("feed", feed) + ".xml")
+            << quillbox::bench::feedDocument(feed, kItemsPerFeed, now());
     }
     {
         const quillbox::bench::StoreServerProcess server({"--static", feeds});

@@ -11,8 +11,10 @@ extern char** environ;
 
 namespace quillbox::bench {
 
-StoreServerProcess::StoreServerProcess(const std::vector<std::string>& arguments) {
-    std::vector<std::string> words{QUILLBOX_STORE_SERVER_PATH, "--port", "0"};
+StoreServerProcess::StoreServerProcess(const std::vector<std::string>& arguments,
+                                       const std::string& bindAddress) {
+    std::vector<std::string> words{QUILLBOX_STORE_SERVER_PATH, "--bind", bindAddress, "--port",
+                                   "0"};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words) {
@@ -35,20 +37,20 @@ StoreServerProcess::StoreServerProcess(const std::vector<std::string>& arguments
         ::close(out[0]);
         throw std::runtime_error("cannot start the store stand-in");
     }
-    // The first line is "listening 127.0.0.1:PORT".
+    // The first line is "listening ADDRESS:PORT".
     std::string line;
     char c = 0;
     while (::read(out[0], &c, 1) == 1 && c != '\n') {
         line.push_back(c);
     }
     ::close(out[0]);
-    const std::size_t colon = line.rfind(':');
-    if (line.rfind("listening ", 0) != 0 || colon == std::string::npos) {
+    const std::string prefix = "listening ";
+    if (line.rfind(prefix, 0) != 0 || line.find(':') == std::string::npos) {
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
         throw std::runtime_error("the store stand-in did not start: " + line);
     }
-    m_baseUrl = "http://127.0.0.1:" + line.substr(colon + 1) + "/";
+    m_baseUrl = "http://" + line.substr(prefix.size()) + "/";
 }
 
 StoreServerProcess::~StoreServerProcess() {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/FixedText.h"
@@ -236,6 +237,40 @@ TEST(FetchAhead, AnswersHeldAheadStayWithinTheMemoryBound) {
     EXPECT_GE(figures.mostHeldBytes, kBound / 2);  // the bound, not the window, held it back
     EXPECT_GE(figures.used, 150u);
     EXPECT_EQ(figures.heldBytes, 0u);
+}
+
+TEST(FetchAhead, NoMoreThanTwoConnectionsToOneHost) {
+    // Twelve feeds on one host, eighteen on three other loopback addresses, five
+    // transfers at once in all.
+    std::vector<std::unique_ptr<ServedFeeds>> hosts;
+    for (int host = 0; host < 4; ++host) {
+        hosts.push_back(std::make_unique<ServedFeeds>(
+            std::string(), std::vector<std::string>{"--rule", "static:delay=150", "--bind",
+                                                    "127.0.0." + std::to_string(host + 1)}));
+        ASSERT_TRUE(hosts.back()->running()) << hosts.back()->error();
+    }
+    const std::int64_t now = nowSeconds();
+    std::vector<std::string> urls;
+    for (int i = 0; i < 30; ++i) {
+        ServedFeeds& host = *hosts[i < 12 ? 0 : 1 + i % 3];
+        const std::string name = "f" + std::to_string(i) + ".xml";
+        host.put(name, feedOf("F" + std::to_string(i), now));
+        urls.push_back(host.url(name));
+    }
+    KeptList feeds(urls);
+    rss::AheadLimits limits;
+    limits.maxTransfers = 5;
+    const LimitsForTest scope(limits);
+    TempDir folder;
+    const UpdateRun run = updateEach(feeds, folder.path(), quickOptions(now), true);
+    EXPECT_EQ(run.results, std::vector<int>(30, kRssOk));
+    int inAll = 0;
+    for (const auto& host : hosts) {
+        EXPECT_LE(host->connections("most"), 2);
+        inAll += host->connections("most");
+    }
+    EXPECT_EQ(hosts[0]->connections("most"), 2);
+    EXPECT_GE(inAll, 5);  // each host was busy, up to the limit in all
 }
 
 TEST(FetchAhead, AStopEndsEveryTransferAndRecordsNothing) {

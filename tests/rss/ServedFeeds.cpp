@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "contracts/RSS.h"
 #include "platform/Http.h"
@@ -44,6 +45,18 @@ std::string ServedFeeds::requestLog() {
     request.url = url("_control/requests");
     Result<platform::HttpResponse> response = platform::httpGet(request, {});
     return response.ok() ? response.value().body : std::string();
+}
+
+int ServedFeeds::connections(const std::string& figure) {
+    platform::HttpRequest request;
+    request.url = url("_control/connections");
+    Result<platform::HttpResponse> response = platform::httpGet(request, {});
+    if (!response.ok()) {
+        return -1;
+    }
+    const std::string& text = response.value().body;
+    const std::size_t at = text.find(figure + " ");
+    return at == std::string::npos ? -1 : std::atoi(text.c_str() + at + figure.size() + 1);
 }
 
 void ServedFeeds::resetLog() {

@@ -32,7 +32,10 @@ class ServedFeeds {
     void replaceKeepingTag(const std::string& name, const std::string& bytes);
     // Heads of the requests the server received so far.
     std::string requestLog();
+    // Clears the request log, the rules and the most connections seen.
     void resetLog();
+    // Client connections open now ("open") or the most open at once ("most").
+    int connections(const std::string& figure);
 
     // Folders as the program passes them: with '\' separators.
     std::string rssFolderArgument() const { return m_program.path() + "RSS\\"; }
