@@ -21,8 +21,8 @@ using platform::HttpPool;
 using platform::HttpRequest;
 using std::chrono::milliseconds;
 
-// Answers every request (those with "slow" in the path after a pause), and notes the order of arrival and how
-// many requests of each kind (the first letter of the path) it held at once.
+// Answers every request (those with "slow" in the path after a pause), and notes the order of
+// arrival and how many requests of each kind (the first letter of the path) it held at once.
 class CountingServer {
   public:
     explicit CountingServer(milliseconds pause)
