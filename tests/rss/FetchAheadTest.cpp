@@ -188,6 +188,27 @@ TEST(FetchAhead, AnEditedListNeverGetsAnAnswerFetchedForAnotherAddress) {
     EXPECT_EQ(rss::loadStore(rss::storePath(folder.path(), identity), identity).title, "E");
 }
 
+TEST(FetchAhead, AnAnswerUnusedForTooLongIsFetchedAfresh) {
+    ServedFeeds slow({}, {"--rule", "static:delay=300"});
+    ServedFeeds quick;
+    ASSERT_TRUE(slow.running() && quick.running()) << slow.error() << quick.error();
+    const std::int64_t now = nowSeconds();
+    slow.put("A.xml", feedOf("A", now));
+    quick.put("B.xml", feedOf("Old", now));
+    KeptList feeds({slow.url("A.xml"), quick.url("B.xml")});
+    rss::AheadLimits limits;
+    limits.maxUnused = milliseconds(200);
+    const LimitsForTest scope(limits);
+    TempDir folder;
+    const rss::UpdateOptions options = quickOptions(now);
+    ASSERT_EQ(rss::updateFeedInList(feeds.at(0), folder.path(), options), kRssOk);
+    quick.put("B.xml", feedOf("New", now));  // after B's answer came ahead
+    std::this_thread::sleep_for(milliseconds(400));
+    EXPECT_EQ(rss::updateFeedInList(feeds.at(1), folder.path(), options), kRssOk);
+    EXPECT_EQ(fieldText(feeds.at(1).Title), "New");
+    EXPECT_EQ(rss::aheadFigures().dropped, 1u);
+}
+
 TEST(FetchAhead, AProxyRefusingTheLoginStopsTheUpdateWithNothingStoredPastIt) {
     ServedFeeds served;
     ProxyFixture proxy("reader", "pass-word");
