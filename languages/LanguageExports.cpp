@@ -1,5 +1,6 @@
-// The C interface of a language module over the texts of its Texts.cpp. The
-// module keeps no state: every call encodes from the constant tables.
+// The C interface of a language module over the texts of its Texts.cpp and
+// its pictures. The module keeps no state: every call answers from the
+// constant tables.
 
 #include <algorithm>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 namespace {
 
+using quillbox::languages::languagePictures;
 using quillbox::languages::languageTexts;
 
 const quillbox::languages::LanguageString* findString(int id) {
@@ -80,7 +82,7 @@ int GetLanguagePicture(const char* name, const unsigned char** data) {
     if (name == nullptr) {
         return 0;
     }
-    for (const auto& picture : languageTexts().pictures) {
+    for (const auto& picture : languagePictures()) {
         if (picture.name == name && !picture.png.empty()) {
             *data = picture.png.data();
             return static_cast<int>(picture.png.size());

@@ -1,7 +1,9 @@
 #pragma once
 // What one language module holds: its name, slot, code page, texts and
-// pictures. Each language folder defines languageTexts() (its Texts.cpp);
-// LanguageExports.cpp turns that into the C interface of contracts/Language.h.
+// pictures. Each language folder defines languageTexts() (its Texts.cpp); the
+// pictures come from the source quillbox_language() generates from the
+// language's captions, or from NoPictures.cpp. LanguageExports.cpp turns both
+// into the C interface of contracts/Language.h.
 
 #include <cstdint>
 #include <span>
@@ -30,7 +32,6 @@ struct LanguageTexts {
     std::int32_t slot;
     CodePage codePage;
     std::span<const LanguageString> strings;  // an id left out: no such string
-    std::span<const LanguagePicture> pictures;
 };
 
 // The first fault of texts: -1 when the display name does not encode in the
@@ -66,5 +67,8 @@ constexpr bool noFaultyText() {
 
 // The texts of the language this module carries; defined by its Texts.cpp.
 const LanguageTexts& languageTexts();
+
+// The button pictures of this module, static bytes; empty when it has none.
+std::span<const LanguagePicture> languagePictures();
 
 }  // namespace quillbox::languages

@@ -81,8 +81,7 @@ constexpr LanguageString kStrings[] = {
     {55, "ANSI_CHARSET"},
 };
 
-constexpr LanguageTexts kTexts{kLanguageIdentifier,   "English", 1,
-                               CodePage::Windows1252, kStrings,  {}};
+constexpr LanguageTexts kTexts{kLanguageIdentifier, "English", 1, CodePage::Windows1252, kStrings};
 static_assert(noFaultyText<firstFaultyText(kTexts)>());
 
 }  // namespace

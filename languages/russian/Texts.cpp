@@ -81,8 +81,7 @@ constexpr LanguageString kStrings[] = {
     {55, "RUSSIAN_CHARSET"},
 };
 
-constexpr LanguageTexts kTexts{kLanguageIdentifier,   "Русский", 2,
-                               CodePage::Windows1251, kStrings,  {}};
+constexpr LanguageTexts kTexts{kLanguageIdentifier, "Русский", 2, CodePage::Windows1251, kStrings};
 static_assert(noFaultyText<firstFaultyText(kTexts)>());
 
 }  // namespace

@@ -1,8 +1,8 @@
 // A language module for the tests, set up by compile definitions:
 // FAKE_NAME (display name, also string 1), FAKE_SLOT, and optionally
 // FAKE_IDENTIFIER (default: the real identifier) and FAKE_CHARSET (string 55;
-// left out when not defined). String 51 is longer than the program keeps, and
-// the module holds one picture, "MenuIcon".
+// left out when not defined). String 51 is longer than the program keeps. It is
+// built without captions, so it holds no pictures.
 
 #include <array>
 
@@ -29,11 +29,8 @@ constexpr LanguageString kStrings[] = {
 #endif
 };
 
-constexpr unsigned char kPicture[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-constexpr LanguagePicture kPictures[] = {{"MenuIcon", kPicture}};
-
-constexpr LanguageTexts kTexts{FAKE_IDENTIFIER,       FAKE_NAME, FAKE_SLOT,
-                               CodePage::Windows1252, kStrings,  kPictures};
+constexpr LanguageTexts kTexts{FAKE_IDENTIFIER, FAKE_NAME, FAKE_SLOT, CodePage::Windows1252,
+                               kStrings};
 static_assert(noFaultyText<firstFaultyText(kTexts)>());
 
 }  // namespace
