@@ -67,7 +67,7 @@ std::optional<TResourceInfo> languageInfo(const std::string& path) {
 }  // namespace
 
 std::string languageFolder() {
-    return platform::programFolder() + "Language/";
+    return platform::executableFolder() + "Language/";
 }
 
 std::optional<int> charsetForName(std::string_view name) {

@@ -28,6 +28,10 @@ std::string programFolder() {
     if (home != nullptr && *home != 0) {
         return withSlash(home);
     }
+    return executableFolder();
+}
+
+std::string executableFolder() {
     std::error_code error;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) {

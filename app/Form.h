@@ -1,0 +1,184 @@
+#pragma once
+// TForm1, the program's one window: the device picture with one screen panel
+// on its display area, the overlays, the timers and the program-wide state.
+// The class is split by concern: FormStartup.cpp (creation, start-up timers,
+// command line), FormSkin.cpp (scale, placement, button layout, screen change
+// and fade, clock), FormLanguage.cpp (language pictures, texts and character
+// set), FormOverlays.cpp (message box, hourglass, copy box, cancel), and
+// FormControls.cpp (controls made from the design table, lookup by name).
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/LanguageTables.h"
+#include "app/TimerService.h"
+#include "common/BookTypes.h"
+#include "common/RSSTypes.h"
+#include "common/SystemTypes.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace quillbox::app {
+
+class ImageControl;
+class PanelControl;
+class QtApplication;
+class QtProgressBar;
+class QtLabel;
+
+// The local date and time, refreshed on each full minute.
+struct TClock {
+    std::uint16_t Year = 0;
+    std::uint16_t Month = 0;
+    std::uint16_t Day = 0;
+    std::uint16_t Hour = 0;
+    std::uint16_t Minute = 0;
+    std::uint16_t Second = 0;
+};
+
+struct StartOptions {
+    QStringList arguments;       // the command line after the program's name
+    double scale = 0;            // 0: the screen's pixels per inch over 96
+    QSize screenSize;            // empty: the primary screen's
+    std::string languageFolder;  // empty: Language/ beside the program
+    std::string dataFolder;      // empty: platform::dataFolder()
+    // Shows a system message box; tests record the texts instead.
+    std::function<void(const QString& title, const QString& text)> messageBox;
+};
+
+// Round: to the nearest integer, halves to the even neighbour.
+int roundEven(double value);
+// The window's geometry for a scale and a screen, as the window computes it.
+struct Geometry {
+    int PanelWidth = 0;
+    int PanelHeight = 0;
+    int ScreenOffsetX = 0;
+    int ScreenOffsetY = 0;
+    int ImageLeft = 0;
+    int ImageTop = 0;
+    int ImageWidth = 0;
+    int ImageHeight = 0;
+};
+Geometry geometryFor(double scale, QSize screen);
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TForm1(StartOptions options);
+    ~TForm1() override;
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    // A control by its name; null when there is none.
+    QWidget* control(std::string_view name) const;
+    ImageControl* image(std::string_view name) const;
+    PanelControl* panel(std::string_view name) const;
+    QLabel* label(std::string_view name) const;
+
+    // Start-up.
+    void FormCreate();
+    void StartUpTimerTimer();
+    void StartMenuTimerTimer();
+    // True when the create handler found no language and the program must end.
+    bool ending() const { return m_ending; }
+
+    // Skin, scaling and the screen change.
+    void placePanels();
+    void SetImages();
+    void SetScreenPanel(QWidget* panel);
+    void ColorTimerTimer();
+    void TimeTimerTimer();
+
+    // Languages.
+    int ReadLanguageDir();
+    bool LoadLanguageResource(const std::string& path);
+    // A language string (1..55) as Unicode text in the current character set.
+    QString languageString(int id) const;
+
+    // Overlays. ErrorText holds the message ShowError shows.
+    void ShowError();
+    void ShowHourglass();
+    void HideHourglass();
+    void ShowCopyPanel(const QString& name);
+    void HideCopyPanel();
+    // Asks the library operation under way to stop (Escape on an overlay,
+    // closing the program).
+    void cancelOperation();
+
+    QtApplication& application() { return *m_application; }
+
+    // Program-wide state.
+    double Scale = 1.0;
+    int PanelWidth = 0;
+    int PanelHeight = 0;
+    int ScreenOffsetX = 0;
+    int ScreenOffsetY = 0;
+    int ImageLeft = 0;
+    int ImageTop = 0;
+    QWidget* CurrentPanel = nullptr;
+    int ColorLevel = 255;
+    bool FadeIn = false;
+    TClock Clock;
+    bool Restored = false;
+    bool StartMenuArmed = false;
+    int ReaderDrive = 0;
+    int BookShelfPage = 0;
+    int BookPage = 0;
+    int RSSPage = 0;
+    char ErrorText[501] = {};
+    bool ErrorWaiting = false;
+    LanguageTables Languages;
+    int ChosenLanguage = -1;
+    TSystemInfo SystemInfo{};
+    std::unique_ptr<TRSSList> RSSList;
+    std::unique_ptr<TBookLibrary> Library;
+    std::unique_ptr<TMoney> Money;
+
+    WindowTimer StartUpTimer;
+    WindowTimer ColorTimer;
+    WindowTimer StartMenuTimer;
+    WindowTimer TimeTimer;
+    WindowTimer UpdateTimer;
+    WindowTimer CopyTimer;
+    WindowTimer ErrorTimer;
+
+    // Where the program keeps its data (RSS/, BookLibrary/, ...), trailing '/'.
+    const std::string& dataFolder() const { return m_dataFolder; }
+    // The texts of the system message boxes shown so far.
+    const QStringList& messagesShown() const { return m_messagesShown; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void createControls();
+    std::string languageDirectory() const;
+    void applyPictures(const LanguageModule& module);
+    void applyTexts();
+    void showSystemMessage(const QString& title, const QString& text);
+    void updateInputMask();
+    void saveOnExit();
+    void runStartUpCommand();
+
+    StartOptions m_options;
+    std::string m_dataFolder;
+    std::map<std::string, QWidget*, std::less<>> m_controls;
+    std::unique_ptr<QtApplication> m_application;
+    std::unique_ptr<QtProgressBar> m_progress;
+    std::unique_ptr<QtLabel> m_percent;
+    QStringList m_messagesShown;
+    bool m_ending = false;
+    bool m_saved = false;
+};
+
+}  // namespace quillbox::app

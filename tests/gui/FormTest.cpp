@@ -1,0 +1,219 @@
+// The window in virtual time on the offscreen platform: the start-up states,
+// placement at two scales, the fade, the overlays and a library wait that
+// keeps the timers ticking. Screenshots of what the user sees go to
+// <build>/gui-screenshots/.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <memory>
+#include <string>
+
+#include "app/Controls.h"
+#include "app/Form.h"
+#include "app/TimerService.h"
+#include "common/FixedText.h"
+#include "contracts/Book.h"
+#include "tests/support/EnvGuard.h"
+#include "tests/support/StoreServer.h"
+#include "tests/support/TempDir.h"
+
+namespace quillbox::test {
+namespace {
+
+using app::TForm1;
+using app::TimerService;
+using std::chrono::milliseconds;
+
+void saveScreenshot(QWidget& window, const char* name) {
+    const QString folder = QStringLiteral(QUILLBOX_BINARY_DIR "/gui-screenshots");
+    QDir().mkpath(folder);
+    window.grab().save(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
+
+// A window in virtual time, with its own data and
+// settings folders and the real language modules.
+class FormTest : public ::testing::Test {
+  protected:
+    FormTest()
+        : m_config("XDG_CONFIG_HOME", m_settings.path()), m_home("QUILLBOX_HOME", m_data.path()) {
+        TimerService::instance().useVirtualTime(true);
+    }
+    ~FormTest() override {
+        m_window.reset();
+        TimerService::instance().useVirtualTime(false);
+    }
+
+    // The offscreen screen unless given (the placement test gives 1024 x 768).
+    TForm1& start(QStringList arguments = {}, double scale = 1.0,
+                  std::string languages = QUILLBOX_LANGUAGE_DIR, QSize screen = QSize()) {
+        app::StartOptions options;
+        options.arguments = std::move(arguments);
+        options.scale = scale;
+        options.screenSize = screen;
+        options.languageFolder = std::move(languages);
+        options.dataFolder = m_data.path();
+        options.messageBox = [this](const QString& title, const QString& text) {
+            m_titles.push_back(title);
+            (void)text;
+        };
+        m_window = std::make_unique<TForm1>(std::move(options));
+        return *m_window;
+    }
+    void advance(int span) { TimerService::instance().advance(milliseconds(span)); }
+    // Start-up to the main menu: splash after 100 ms, the menu two ticks later.
+    TForm1& toMenu() {
+        TForm1& window = start();
+        advance(100);
+        advance(2100);
+        return window;
+    }
+
+    TempDir m_settings;
+    TempDir m_data;
+    EnvGuard m_config;
+    EnvGuard m_home;
+    QStringList m_titles;
+    std::unique_ptr<TForm1> m_window;
+};
+
+TEST_F(FormTest, StartsOnTheSplashAndReachesTheMenuInTheChosenLanguage) {
+    TForm1& window = start();
+    EXPECT_EQ(window.CurrentPanel, nullptr);
+    advance(100);
+    EXPECT_EQ(window.CurrentPanel, window.control("TomeportPanel"));
+    EXPECT_TRUE(window.isVisible());
+    saveScreenshot(window, "1-splash");
+    advance(1000);  // the first tick only arms the timer
+    EXPECT_EQ(window.CurrentPanel, window.control("TomeportPanel"));
+    advance(1000);
+    EXPECT_EQ(window.CurrentPanel, window.control("MenuPanel"));
+    EXPECT_FALSE(window.StartMenuTimer.enabled());
+    EXPECT_TRUE(window.TimeTimer.enabled());
+    EXPECT_GT(window.Clock.Year, 2000);
+    EXPECT_EQ(window.ChosenLanguage, 1);  // no stored choice: the first slot
+    EXPECT_EQ(window.label("MnPHeaderL")->text(), QStringLiteral("Balance"));
+    EXPECT_FALSE(window.image("MPRSSImg")->picture().isNull());
+    saveScreenshot(window, "2-menu");
+}
+
+TEST_F(FormTest, StartStatesForAutoShowAboutAndNoLanguage) {
+    TForm1& hidden = start({QStringLiteral("auto")});
+    advance(5000);
+    EXPECT_FALSE(hidden.isVisible());
+    EXPECT_EQ(hidden.CurrentPanel, nullptr);
+
+    TForm1& about = start({QStringLiteral("show"), QStringLiteral("about")});
+    advance(100);
+    ASSERT_EQ(about.messagesShown().size(), 2);
+    EXPECT_TRUE(about.messagesShown()[0].contains(QStringLiteral("Quillbox v 2.1")));
+    EXPECT_EQ(about.CurrentPanel, nullptr);
+
+    TempDir empty;
+    TForm1& none = start({}, 1.0, empty.path());
+    EXPECT_TRUE(none.ending());
+    EXPECT_EQ(none.messagesShown(),
+              QStringList{QStringLiteral("No language find, please download language libraries!")});
+    EXPECT_EQ(m_titles.back(), QStringLiteral("Error!"));
+    EXPECT_FALSE(none.StartUpTimer.enabled());
+}
+
+TEST_F(FormTest, PanelsSitOnTheDisplayAreaAtEitherScale) {
+    struct Case {
+        double scale;
+        int width, height, offsetX, offsetY;
+    };
+    for (const Case& c : {Case{1.0, 351, 465, 59, 80}, Case{1.25, 439, 581, 74, 100}}) {
+        const app::Geometry geometry = app::geometryFor(c.scale, QSize(1024, 768));
+        EXPECT_EQ(geometry.PanelWidth, c.width) << c.scale;
+        EXPECT_EQ(geometry.PanelHeight, c.height) << c.scale;
+        EXPECT_EQ(geometry.ScreenOffsetX, c.offsetX) << c.scale;
+        EXPECT_EQ(geometry.ScreenOffsetY, c.offsetY) << c.scale;
+        TForm1& window = start({}, c.scale, QUILLBOX_LANGUAGE_DIR, QSize(1024, 768));
+        const QRect menu = window.control("MenuPanel")->geometry();
+        EXPECT_EQ(menu, QRect(geometry.ImageLeft + c.offsetX, geometry.ImageTop + c.offsetY,
+                              c.width, c.height))
+            << c.scale;
+        EXPECT_EQ(window.control("SettingPanel")->geometry(), menu);
+    }
+    EXPECT_EQ(app::roundEven(2.5), 2);
+    EXPECT_EQ(app::roundEven(3.5), 4);
+}
+
+TEST_F(FormTest, AScreenChangeFadesToBlackAndBackInFiftyTicks) {
+    TForm1& window = toMenu();
+    std::vector<int> levels;
+    window.ColorLevel = 255;
+    window.FadeIn = false;
+    window.ColorTimer.setEnabled(true);
+    while (window.ColorTimer.enabled()) {
+        window.ColorTimerTimer();
+        levels.push_back(window.ColorLevel);
+    }
+    window.FadeIn = true;
+    window.ColorTimer.setEnabled(true);
+    while (window.ColorTimer.enabled()) {
+        window.ColorTimerTimer();
+        levels.push_back(window.ColorLevel);
+    }
+    ASSERT_EQ(levels.size(), 50u);
+    EXPECT_EQ(levels[0], 245);
+    EXPECT_EQ(levels[23], 15);
+    EXPECT_EQ(levels[24], 0);
+    EXPECT_EQ(levels[25], 10);
+    EXPECT_EQ(levels[48], 240);
+    EXPECT_EQ(levels[49], 255);
+
+    const std::uint64_t ticks = window.ColorTimer.ticks();
+    const auto before = TimerService::instance().now();
+    window.SetScreenPanel(window.control("MenuPanel"));  // the same screen fades in full
+    EXPECT_EQ(window.ColorTimer.ticks() - ticks, 50u);
+    EXPECT_EQ(TimerService::instance().now() - before, milliseconds(750));
+    EXPECT_EQ(window.CurrentPanel, window.control("MenuPanel"));
+    EXPECT_FALSE(window.control("ColorPanel")->isVisible());
+}
+
+TEST_F(FormTest, OverlaysSitWhereTheyBelongAndMessagesLastTwoSecondsEach) {
+    TForm1& window = toMenu();
+    window.ShowHourglass();
+    EXPECT_EQ(window.control("Hourglass")->parentWidget(), window.control("MenuPanel"));
+    EXPECT_EQ(window.control("Hourglass")->pos(), QPoint(160, 212));
+    saveScreenshot(window, "3-hourglass");
+    window.HideHourglass();
+    window.ShowCopyPanel(QStringLiteral("News.fb2"));
+    EXPECT_EQ(window.control("CopyPanel")->pos(), QPoint(0, 192));
+    EXPECT_EQ(window.label("Label18")->text(), QStringLiteral("News.fb2"));
+    saveScreenshot(window, "4-copy-box");
+    window.HideCopyPanel();
+    EXPECT_FALSE(window.control("CopyPanel")->isVisible());
+
+    const std::string longMessage(500, 'm');
+    setFieldText(window.ErrorText, longMessage);
+    const auto before = TimerService::instance().now();
+    window.ShowError();
+    EXPECT_EQ(window.label("Label29")->text().size(), 500);
+    setFieldText(window.ErrorText, std::string("Second message."));
+    window.ShowError();
+    EXPECT_GE(TimerService::instance().now() - before, milliseconds(4000));
+    EXPECT_EQ(window.control("ErrorPanel")->pos(), QPoint(0, 155));
+    EXPECT_FALSE(window.control("ErrorPanel")->isVisible());
+}
+
+TEST_F(FormTest, TimersTickWhileALibraryWaitsForASilentStore) {
+    StoreServer store({"--rule", "account:delay=1500"});
+    ASSERT_TRUE(store.running()) << store.error();
+    const EnvGuard storeUrl("QUILLBOX_STORE_URL", store.baseUrl());
+    TForm1& window = toMenu();
+    int ticks = 0;
+    app::WindowTimer watch(50, true, [&ticks] { ++ticks; });
+    TUserData user{};
+    user.Login.assign("reader");
+    user.Password.assign("Secret7");
+    LoadBookLibraryFromURL(window.Library.get(), window.Money.get(), user, false);
+    EXPECT_GE(ticks, 10);  // 1.5 s of waiting, a tick every 50 ms
+}
+
+}  // namespace
+}  // namespace quillbox::test
