@@ -1,74 +1,40 @@
 #!/usr/bin/env bash
-# Builds everything and runs the program's main jobs on the built-in demo: the
-# local store stand-in serving the demo account and the sample feeds, and a
-# folder acting as the reader. Leaves the results in build/dev/demo/.
+# Builds everything and opens Quillbox on the built-in demo: the local store
+# stand-in with the demo account, feeds written this week, a folder acting as
+# the reader (build/dev/demo/reader), and settings holding the demo login. The
+# feed list and the library are filled first by the libraries' own demo run.
+#
+# Without a display it says how to run it under a virtual one. With
+# QUILLBOX_DEMO_SCREENSHOT=FILE it takes a screenshot of the desktop once the
+# menu is up, then closes the program (used by CI under xvfb-run).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-root=$(pwd)
-cmake --preset dev >/dev/null
-cmake --build --preset dev
-
-./build/dev/quillbox-selfcheck
-
-demo="$root/build/dev/demo"
-rm -rf "$demo"
-mkdir -p "$demo/home" "$demo/config" "$demo/reader/System"
-server_host=news.example
-touch "$demo/reader/System/.leafdevice"
-
-# The sample feeds are years old and hold no news of the last week, so the demo
-# also serves two feeds written now: one in windows-1251, one Atom in UTF-8.
-feeds="$demo/feeds"
-mkdir -p "$feeds"
-for sample in derived__kde_linux_org_ru.koi8-r.xml feedrs__rss2_rss_2.0_bbc.xml; do
-  ln -s "$root/tests/data/feeds/$sample" "$feeds/$sample"
-done
-now=$(date -R)
-earlier=$(date -R -d '-2 hours')
-iconv -f UTF-8 -t WINDOWS-1251 >"$feeds/today-1251.xml" <<FEED
-<?xml version="1.0" encoding="windows-1251"?>
-<rss version="2.0"><channel><title>Новости дня</title><link>http://$server_host/</link>
-<description>Свежие новости</description>
-<item><title>Читатель получил новости</title><link>http://$server_host/news/1</link>
-<guid>demo-news-1</guid><pubDate>$now</pubDate>
-<description><![CDATA[<p>Новости за сегодня <b>доставлены</b> на устройство.</p><p>Второй абзац.</p>]]></description></item>
-<item><title>Погода</title><link>http://$server_host/news/2</link><guid>demo-news-2</guid>
-<pubDate>$earlier</pubDate><description>Ясно, &lt;i&gt;без осадков&lt;/i&gt;.</description></item>
-</channel></rss>
-FEED
-cat >"$feeds/today-atom.xml" <<FEED
-<?xml version="1.0" encoding="utf-8"?>
-<feed xmlns="http://www.w3.org/2005/Atom"><title>Quillbox demo log</title>
-<id>urn:quillbox:demo</id><updated>$(date -u +%Y-%m-%dT%H:%M:%SZ)</updated>
-<entry><title>An Atom entry written just now</title><id>urn:quillbox:demo:1</id>
-<updated>$(date -u +%Y-%m-%dT%H:%M:%SZ)</updated>
-<content type="html">&lt;ul&gt;&lt;li&gt;lists become text&lt;/li&gt;&lt;li&gt;tables too&lt;/li&gt;&lt;/ul&gt;</content></entry>
-</feed>
-FEED
-
-server_out="$demo/store-server.out"
-./build/dev/store-server --port 0 --fixtures "$root/tests/data/store" \
-  --static "$feeds" >"$server_out" 2>"$demo/store-server.log" &
-server=$!
-trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-  grep -q listening "$server_out" 2>/dev/null && break
-  sleep 0.1
-done
-address=$(sed -n 's/^listening //p' "$server_out" | head -n 1)
-[ -n "$address" ] || { echo "store stand-in did not start"; exit 1; }
-base="http://$address/"
-
-export QUILLBOX_HOME="$demo/home"
-export QUILLBOX_DRIVES="E=$demo/reader"
-export QUILLBOX_STORE_URL="$base"
-export XDG_CONFIG_HOME="$demo/config"
+source "$(dirname "$0")/demo-setup.sh"
 
 ./build/dev/quillbox-demo reader Secret7 \
   "${base}today-1251.xml" \
   "${base}today-atom.xml" \
   "${base}derived__kde_linux_org_ru.koi8-r.xml" \
-  "${base}feedrs__rss2_rss_2.0_bbc.xml"
+  "${base}feedrs__rss2_rss_2.0_bbc.xml" >"$demo/libraries.log" 2>&1 ||
+  { cat "$demo/libraries.log"; echo "demo: the libraries' demo run failed"; exit 1; }
+echo "demo: feeds, news and library prepared (log in $demo/libraries.log)"
 
-echo "The reader now holds:"
-(cd "$demo/reader" && find . -type f | sort)
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "demo: no graphical display here. Run it on a desktop, or under a virtual"
+  echo "      display:  xvfb-run -a bash scripts/demo.sh"
+  exit 1
+fi
+
+if [ -z "${QUILLBOX_DEMO_SCREENSHOT:-}" ]; then
+  echo "demo: opening Quillbox; the reader is $demo/reader"
+  ./build/dev/quillbox
+  exit 0
+fi
+
+./build/dev/quillbox &
+program=$!
+sleep "${QUILLBOX_DEMO_WAIT:-8}"
+kill -0 "$program" || { echo "demo: the program ended early"; exit 1; }
+import -window root "$QUILLBOX_DEMO_SCREENSHOT"
+kill -TERM "$program"
+wait "$program"
+echo "demo: screenshot in $QUILLBOX_DEMO_SCREENSHOT; the program closed cleanly"
