@@ -104,8 +104,10 @@ class TForm1 : public QWidget {
     // A language string (1..55) as Unicode text in the current character set.
     QString languageString(int id) const;
 
-    // Overlays. ErrorText holds the message ShowError shows.
+    // Overlays. ErrorText holds the message ShowError shows, in the
+    // language's code page; showMessage shows Unicode text the same way.
     void ShowError();
+    void showMessage(const QString& text);
     void ShowHourglass();
     void HideHourglass();
     void ShowCopyPanel(const QString& name);
@@ -113,6 +115,13 @@ class TForm1 : public QWidget {
     // Asks the library operation under way to stop (Escape on an overlay,
     // closing the program).
     void cancelOperation();
+    // Runs a long operation as every screen does: with the window disabled
+    // and a fresh stop flag. A close asked meanwhile stops the operation and
+    // takes effect once it has returned.
+    void runOperation(const std::function<void()>& work);
+    bool operationRunning() const { return m_operations > 0; }
+    // How often the lists were saved for the end of the program (once).
+    int exitSaves() const { return m_exitSaves; }
 
     QtApplication& application() { return *m_application; }
 
@@ -157,7 +166,7 @@ class TForm1 : public QWidget {
     const QStringList& messagesShown() const { return m_messagesShown; }
 
   protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -179,6 +188,9 @@ class TForm1 : public QWidget {
     QStringList m_messagesShown;
     bool m_ending = false;
     bool m_saved = false;
+    int m_exitSaves = 0;
+    int m_operations = 0;
+    bool m_closeAfterOperation = false;
 };
 
 }  // namespace quillbox::app

@@ -1,6 +1,8 @@
 // The overlays over the current screen: the two-second message, the
 // hourglass and the copy box, and the user's way to stop what they wait for.
 
+#include <QEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -28,13 +30,50 @@ void attach(QWidget* overlay, QWidget* current, QWidget* window, QPoint displayA
     overlay->raise();
 }
 
+// The text with a zero-width space every few characters of a long run
+// without blanks, so that word wrap can break an address or a long word.
+QString breakable(const QString& text) {
+    constexpr int kRun = 12;
+    QString out;
+    int run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        out += c;
+        if (run == kRun) {
+            out += QChar(0x200B);
+            run = 0;
+        }
+    }
+    return out;
+}
+
+// Sets the text in the largest font, from the label's own size down, with
+// which all of it fits the label: a message is always shown whole.
+void setWholeText(QLabel* label, const QString& text, int designPixels) {
+    QFont font = label->font();
+    for (int pixels = designPixels; pixels >= 6; --pixels) {
+        font.setPixelSize(pixels);
+        const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, label->width(), 1 << 20),
+                                                             Qt::TextWordWrap, text);
+        if (needed.height() <= label->height()) {
+            break;
+        }
+    }
+    label->setFont(font);
+    label->setText(text);
+}
+
 }  // namespace
 
 void TForm1::ShowError() {
+    showMessage(fromCharset(ErrorText, Languages.Charset));
+}
+
+void TForm1::showMessage(const QString& text) {
     QWidget* box = control("ErrorPanel");
     const QPoint display(ImageLeft + ScreenOffsetX, ImageTop + ScreenOffsetY);
     if (QLabel* message = label("Label29")) {
-        message->setText(fromCharset(ErrorText, Languages.Charset));
+        setWholeText(message, breakable(text), roundEven(11 * Scale));
     }
     attach(box, CurrentPanel, this, display, QPoint(0, roundEven(155 * Scale)));
     ErrorWaiting = true;
@@ -95,16 +134,36 @@ void TForm1::cancelOperation() {
     m_application->requestCancel();
 }
 
-void TForm1::keyPressEvent(QKeyEvent* event) {
-    const QWidget* copy = control("CopyPanel");
-    const QWidget* hourglass = control("Hourglass");
-    const bool busy =
-        (copy != nullptr && copy->isVisible()) || (hourglass != nullptr && hourglass->isVisible());
-    if (event->key() == Qt::Key_Escape && busy) {
-        cancelOperation();
-        return;
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // Seen before delivery, so Escape works while the window is disabled for
+    // the operation it stops.
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        const QWidget* copy = control("CopyPanel");
+        const QWidget* hourglass = control("Hourglass");
+        if ((copy != nullptr && copy->isVisible()) ||
+            (hourglass != nullptr && hourglass->isVisible())) {
+            cancelOperation();
+            return true;
+        }
     }
-    QWidget::keyPressEvent(event);
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::runOperation(const std::function<void()>& work) {
+    if (m_operations == 0) {
+        m_application->clearCancel();
+    }
+    ++m_operations;
+    setEnabled(false);
+    work();
+    if (--m_operations == 0) {
+        setEnabled(true);
+        if (m_closeAfterOperation) {
+            m_closeAfterOperation = false;
+            close();
+        }
+    }
 }
 
 }  // namespace quillbox::app

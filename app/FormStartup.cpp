@@ -2,6 +2,7 @@
 // start-up timer with the command line, the start-menu timer that leaves the
 // splash for the menu, and the one save at the end.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
+#include <cstdio>
 #include <cstring>
 
 #include "app/Controls.h"
@@ -26,15 +28,12 @@ constexpr int kBookRows = 10;
 
 TForm1* g_window = nullptr;
 
-// The Book library's messages, shown in the window's own message box.
-void showBookMessage(const char* ansiText) {
-    if (g_window == nullptr || ansiText == nullptr) {
-        return;
+// The Book library's messages (windows-1251), shown in the window's own
+// message box whatever the interface language's code page.
+void showBookMessage(const char* text) {
+    if (g_window != nullptr && text != nullptr) {
+        g_window->showMessage(fromCharset(text, 204));
     }
-    const std::size_t length = std::min(std::strlen(ansiText), sizeof g_window->ErrorText - 1);
-    std::memcpy(g_window->ErrorText, ansiText, length);
-    g_window->ErrorText[length] = 0;
-    g_window->ShowError();
 }
 
 double screenScale() {
@@ -78,6 +77,9 @@ TForm1::TForm1(StartOptions options)
     setAttribute(Qt::WA_TranslucentBackground);
     g_window = this;
     SetBookHost(m_application.get(), &showBookMessage);
+    qApp->installEventFilter(this);
+    // Logging out or shutting down ends the program like a close.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { close(); });
     FormCreate();
 }
 
@@ -234,7 +236,13 @@ void TForm1::showSystemMessage(const QString& title, const QString& text) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    cancelOperation();
+    if (m_operations > 0) {
+        // Stop what runs; the close takes effect when it has returned.
+        cancelOperation();
+        m_closeAfterOperation = true;
+        event->ignore();
+        return;
+    }
     saveOnExit();
     QWidget::closeEvent(event);
 }
@@ -246,9 +254,22 @@ void TForm1::saveOnExit() {
         return;
     }
     m_saved = true;
-    SaveRSSListToFile((m_dataFolder + "RSS/RSS.list").c_str(), RSSList.get(), 0);
-    SaveBookLibraryToFile(Library.get(), Money.get(), (m_dataFolder + "BookLibrary/").c_str(),
-                          "BookShelfs", "Books");
+    ++m_exitSaves;
+    const bool feeds =
+        SaveRSSListToFile((m_dataFolder + "RSS/RSS.list").c_str(), RSSList.get(), 0) == kRssOk;
+    const bool books =
+        SaveBookLibraryToFile(Library.get(), Money.get(), (m_dataFolder + "BookLibrary/").c_str(),
+                              "BookShelfs", "Books") == kBookFilesDone;
+    if (feeds && books) {
+        return;
+    }
+    const char* text = !feeds && !books ? "The feed list and the book library could not be saved."
+                       : !feeds         ? "The feed list could not be saved."
+                                        : "The book library could not be saved.";
+    std::fprintf(stderr, "quillbox: %s (%s)\n", text, m_dataFolder.c_str());
+    if (isVisible()) {
+        showMessage(QString::fromUtf8(text));
+    }
 }
 
 }  // namespace quillbox::app

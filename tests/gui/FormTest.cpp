@@ -5,17 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "app/Controls.h"
 #include "app/Form.h"
+#include "app/QtHost.h"
 #include "app/TimerService.h"
 #include "common/FixedText.h"
 #include "contracts/Book.h"
+#include "contracts/Hostkit.h"
 #include "tests/support/EnvGuard.h"
 #include "tests/support/StoreServer.h"
 #include "tests/support/TempDir.h"
@@ -120,6 +127,25 @@ TEST_F(FormTest, StartStatesForAutoShowAboutAndNoLanguage) {
     EXPECT_FALSE(none.StartUpTimer.enabled());
 }
 
+TEST_F(FormTest, TheStoredLanguageIsUsedWhenInstalledElseTheFirstInstalledOne) {
+    struct Case {
+        int stored;
+        int chosen;
+        const char* balance;  // language string 9, the balance screen's title
+    };
+    for (const Case& c : {Case{-1, 1, "Balance"}, Case{2, 2, "Баланс"}, Case{7, 1, "Balance"},
+                          Case{40, 1, "Balance"}}) {
+        TSystemInfo stored{};
+        LoadSystemInfo(&stored);
+        stored.Language = c.stored;
+        ASSERT_TRUE(SaveSystemInfo(stored));
+        TForm1& window = start();
+        EXPECT_EQ(window.ChosenLanguage, c.chosen) << c.stored;
+        EXPECT_EQ(window.label("MnPHeaderL")->text(), QString::fromUtf8(c.balance)) << c.stored;
+        EXPECT_EQ(window.Languages.Charset, c.chosen == 2 ? 204 : 0) << c.stored;
+    }
+}
+
 TEST_F(FormTest, PanelsSitOnTheDisplayAreaAtEitherScale) {
     struct Case {
         double scale;
@@ -189,11 +215,26 @@ TEST_F(FormTest, OverlaysSitWhereTheyBelongAndMessagesLastTwoSecondsEach) {
     window.HideCopyPanel();
     EXPECT_FALSE(window.control("CopyPanel")->isVisible());
 
-    const std::string longMessage(500, 'm');
+    // 500 characters: sentences, and an address too long for one line.
+    std::string longMessage =
+        "Could not reach http://store.example/bmanager/a-very-long-address-without-any-blank/x ";
+    while (longMessage.size() < 500) {
+        longMessage += "the reader keeps its news; ";
+    }
+    longMessage.resize(500);
     setFieldText(window.ErrorText, longMessage);
     const auto before = TimerService::instance().now();
+    app::WindowTimer camera(1000, true, [&window] { saveScreenshot(window, "5-message"); });
     window.ShowError();
-    EXPECT_EQ(window.label("Label29")->text().size(), 500);
+    camera.setEnabled(false);
+    // All 500 characters, in a font in which the wrapped text fits the label.
+    const QLabel* shown = window.label("Label29");
+    EXPECT_EQ(QString(shown->text()).remove(QChar(0x200B)), QString::fromStdString(longMessage));
+    EXPECT_LE(
+        QFontMetrics(shown->font())
+            .boundingRect(QRect(0, 0, shown->width(), 1 << 20), Qt::TextWordWrap, shown->text())
+            .height(),
+        shown->height());
     setFieldText(window.ErrorText, std::string("Second message."));
     window.ShowError();
     EXPECT_GE(TimerService::instance().now() - before, milliseconds(4000));
@@ -213,6 +254,80 @@ TEST_F(FormTest, TimersTickWhileALibraryWaitsForASilentStore) {
     user.Password.assign("Secret7");
     LoadBookLibraryFromURL(window.Library.get(), window.Money.get(), user, false);
     EXPECT_GE(ticks, 10);  // 1.5 s of waiting, a tick every 50 ms
+}
+
+// A library operation against a silent store, run the way the screens run
+// them; `during` runs 300 ms into it.
+std::uint8_t operationAgainstASilentStore(TForm1& window, const std::function<void()>& during) {
+    int ran = 0;
+    app::WindowTimer trigger(300, true, [&] {
+        if (ran++ == 0) {
+            during();
+        }
+    });
+    std::uint8_t result = 0;
+    window.runOperation([&] {
+        window.ShowHourglass();
+        TUserData user{};
+        user.Login.assign("reader");
+        user.Password.assign("Secret7");
+        result = LoadBookLibraryFromURL(window.Library.get(), window.Money.get(), user, false);
+        window.HideHourglass();
+    });
+    return result;
+}
+
+TEST_F(FormTest, EscapeStopsAnOperationThoughTheWindowIsDisabled) {
+    StoreServer store({"--rule", "account:delay=20000"});
+    ASSERT_TRUE(store.running()) << store.error();
+    const EnvGuard storeUrl("QUILLBOX_STORE_URL", store.baseUrl());
+    TForm1& window = toMenu();
+    bool disabled = false;
+    const std::uint8_t result = operationAgainstASilentStore(window, [&] {
+        disabled = !window.isEnabled();
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &escape);
+    });
+    EXPECT_TRUE(disabled);
+    EXPECT_EQ(result, kBookUpdateNotConnectedOrOverflow);
+    EXPECT_TRUE(window.isEnabled());
+    EXPECT_TRUE(window.application().Cancelled());  // the Escape reached the operation
+}
+
+TEST_F(FormTest, TheBookLibrarysMessagesAppearInTheWindowsMessageBox) {
+    StoreServer store;
+    ASSERT_TRUE(store.running()) << store.error();
+    const EnvGuard storeUrl("QUILLBOX_STORE_URL", store.baseUrl());
+    TForm1& window = toMenu();
+    TUserData user{};
+    user.Login.assign("reader");
+    user.Password.assign("not-the-password");
+    const std::uint8_t result =
+        LoadBookLibraryFromURL(window.Library.get(), window.Money.get(), user, true);
+    EXPECT_NE(result, kBookUpdateDone);
+    // The library's text for a refused login, in Cyrillic whatever the
+    // interface language.
+    const QString shown = QString(window.label("Label29")->text()).remove(QChar(0x200B));
+    EXPECT_TRUE(shown.contains(QString::fromUtf8("пароль"))) << shown.toStdString();
+}
+
+TEST_F(FormTest, ClosingDuringAnOperationStopsItThenSavesOnce) {
+    StoreServer store({"--rule", "account:delay=20000"});
+    ASSERT_TRUE(store.running()) << store.error();
+    const EnvGuard storeUrl("QUILLBOX_STORE_URL", store.baseUrl());
+    TForm1& window = toMenu();
+    int savesDuring = -1;
+    const std::uint8_t result = operationAgainstASilentStore(window, [&] {
+        window.close();
+        savesDuring = window.exitSaves();
+    });
+    EXPECT_EQ(result, kBookUpdateNotConnectedOrOverflow);
+    EXPECT_EQ(savesDuring, 0);  // nothing saved while the operation still ran
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.exitSaves(), 1);
+    window.close();
+    EXPECT_EQ(window.exitSaves(), 1);
+    EXPECT_TRUE(std::filesystem::exists(m_data.path() + "RSS/RSS.list"));
 }
 
 }  // namespace
