@@ -21,6 +21,7 @@
 #include "app/LanguageTables.h"
 #include "app/TimerService.h"
 #include "common/BookTypes.h"
+#include "common/HostObjects.h"
 #include "common/RSSTypes.h"
 #include "common/SystemTypes.h"
 
@@ -124,6 +125,9 @@ class TForm1 : public QWidget {
     int exitSaves() const { return m_exitSaves; }
 
     QtApplication& application() { return *m_application; }
+    // ProgressBar1 and Label19 as the libraries see them, for the copy box.
+    TProgressBar* progressBar() const;
+    TLabel* percentLabel() const;
 
     // Program-wide state.
     double Scale = 1.0;

@@ -130,6 +130,14 @@ void TForm1::HideCopyPanel() {
     }
 }
 
+TProgressBar* TForm1::progressBar() const {
+    return m_progress.get();
+}
+
+TLabel* TForm1::percentLabel() const {
+    return m_percent.get();
+}
+
 void TForm1::cancelOperation() {
     m_application->requestCancel();
 }

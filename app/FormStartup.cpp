@@ -57,8 +57,10 @@ TForm1::TForm1(StartOptions options)
       ColorTimer(15, false, [this] { ColorTimerTimer(); }),
       StartMenuTimer(1000, false, [this] { StartMenuTimerTimer(); }),
       TimeTimer(50, false, [this] { TimeTimerTimer(); }),
-      UpdateTimer(30057, true, [] {}),
-      CopyTimer(1102, true, [] {}),
+      // Enabled at design; they stay off until the automatic updates and the
+      // reader detection are wired to them.
+      UpdateTimer(30057, false, [] {}),
+      CopyTimer(1102, false, [] {}),
       ErrorTimer(2000, false,
                  [this] {
                      ErrorWaiting = false;

@@ -100,6 +100,8 @@ TEST_F(FormTest, StartsOnTheSplashAndReachesTheMenuInTheChosenLanguage) {
     EXPECT_FALSE(window.StartMenuTimer.enabled());
     EXPECT_TRUE(window.TimeTimer.enabled());
     EXPECT_GT(window.Clock.Year, 2000);
+    // The next clock tick falls on the full minute.
+    EXPECT_EQ(window.TimeTimer.interval(), (60 - window.Clock.Second) * 1000);
     EXPECT_EQ(window.ChosenLanguage, 1);  // no stored choice: the first slot
     EXPECT_EQ(window.label("MnPHeaderL")->text(), QStringLiteral("Balance"));
     EXPECT_FALSE(window.image("MPRSSImg")->picture().isNull());
@@ -111,6 +113,13 @@ TEST_F(FormTest, StartStatesForAutoShowAboutAndNoLanguage) {
     advance(5000);
     EXPECT_FALSE(hidden.isVisible());
     EXPECT_EQ(hidden.CurrentPanel, nullptr);
+    // Overlays before any screen: on the window at the display area, no crash.
+    hidden.ShowHourglass();
+    EXPECT_EQ(hidden.control("Hourglass")->parentWidget(), &hidden);
+    hidden.HideHourglass();
+    setFieldText(hidden.ErrorText, std::string("Updated."));
+    hidden.ShowError();
+    EXPECT_EQ(hidden.control("ErrorPanel")->parentWidget(), &hidden);
 
     TForm1& about = start({QStringLiteral("show"), QStringLiteral("about")});
     advance(100);
@@ -151,7 +160,8 @@ TEST_F(FormTest, PanelsSitOnTheDisplayAreaAtEitherScale) {
         double scale;
         int width, height, offsetX, offsetY;
     };
-    for (const Case& c : {Case{1.0, 351, 465, 59, 80}, Case{1.25, 439, 581, 74, 100}}) {
+    for (const Case& c : {Case{1.0, 351, 465, 59, 80}, Case{1.25, 439, 581, 74, 100},
+                          Case{2.0, 702, 930, 118, 160}}) {
         const app::Geometry geometry = app::geometryFor(c.scale, QSize(1024, 768));
         EXPECT_EQ(geometry.PanelWidth, c.width) << c.scale;
         EXPECT_EQ(geometry.PanelHeight, c.height) << c.scale;
@@ -163,6 +173,15 @@ TEST_F(FormTest, PanelsSitOnTheDisplayAreaAtEitherScale) {
                               c.width, c.height))
             << c.scale;
         EXPECT_EQ(window.control("SettingPanel")->geometry(), menu);
+        // The overlays are scaled once, so they stay inside the screen.
+        window.CurrentPanel = window.control("MenuPanel");
+        window.ShowHourglass();
+        window.ShowCopyPanel(QStringLiteral("x"));
+        for (const char* overlay : {"Hourglass", "CopyPanel"}) {
+            const QRect place = window.control(overlay)->geometry();
+            EXPECT_TRUE(QRect(QPoint(0, 0), menu.size()).contains(place))
+                << overlay << " at " << c.scale;
+        }
     }
     EXPECT_EQ(app::roundEven(2.5), 2);
     EXPECT_EQ(app::roundEven(3.5), 4);
