@@ -23,7 +23,7 @@ enum class ControlKind {
 
 enum class TextAlign { Left, Centre, Right };
 
-struct FontSpec {
+struct FontStyle {
     std::string_view family;  // empty: the window's font (11 px)
     int pixelSize = 0;        // 0: the window's
     bool bold = false;
@@ -31,7 +31,7 @@ struct FontSpec {
     bool italic = false;
 };
 
-struct ControlSpec {
+struct ControlRow {
     std::string_view name;    // as the program refers to it
     std::string_view parent;  // a panel's name, or empty for the window itself
     ControlKind kind = ControlKind::Label;
@@ -40,7 +40,7 @@ struct ControlSpec {
     int width = 0;  // 0 with an image: the picture's own size
     int height = 0;
     std::string_view text;  // design caption (labels, check boxes), UTF-8
-    FontSpec font;
+    FontStyle font;
     TextAlign align = TextAlign::Left;
     bool visible = true;
     bool enabled = true;
@@ -52,6 +52,6 @@ struct ControlSpec {
 };
 
 // Every control of the window, in creation order.
-const std::vector<ControlSpec>& formDesign();
+const std::vector<ControlRow>& formDesign();
 
 }  // namespace quillbox::app

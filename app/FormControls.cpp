@@ -21,8 +21,8 @@ QString text(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-Qt::Alignment alignmentOf(const ControlSpec& spec) {
-    switch (spec.align) {
+Qt::Alignment alignmentOf(const ControlRow& row) {
+    switch (row.align) {
         case TextAlign::Centre:
             return Qt::AlignHCenter | Qt::AlignTop;
         case TextAlign::Right:
@@ -33,40 +33,40 @@ Qt::Alignment alignmentOf(const ControlSpec& spec) {
     return Qt::AlignLeft | Qt::AlignTop;
 }
 
-QWidget* makeControl(const ControlSpec& spec, QWidget* parent, double scale) {
-    switch (spec.kind) {
+QWidget* makeControl(const ControlRow& row, QWidget* parent, double scale) {
+    switch (row.kind) {
         case ControlKind::Panel: {
             auto* panel = new PanelControl(parent);
-            panel->setColour(QColor::fromRgb(spec.colour));
+            panel->setColour(QColor::fromRgb(row.colour));
             return panel;
         }
         case ControlKind::Image: {
             auto* image = new ImageControl(parent);
-            image->setStretch(spec.stretch);
-            image->setAutoSize(spec.width == 0);
-            if (!spec.picture.empty()) {
-                const QSize size = spec.width > 0 ? QSize(roundEven(spec.width * scale),
-                                                          roundEven(spec.height * scale))
-                                                  : QSize();
-                image->setPicture(skinPicture(spec.picture, scale, size));
+            image->setStretch(row.stretch);
+            image->setAutoSize(row.width == 0);
+            if (!row.picture.empty()) {
+                const QSize size = row.width > 0 ? QSize(roundEven(row.width * scale),
+                                                         roundEven(row.height * scale))
+                                                 : QSize();
+                image->setPicture(skinPicture(row.picture, scale, size));
             }
             return image;
         }
         case ControlKind::Label:
         case ControlKind::JustifiedLabel: {
-            auto* label = new QLabel(text(spec.text), parent);
-            label->setAlignment(alignmentOf(spec));
-            label->setWordWrap(spec.wordWrap || spec.kind == ControlKind::JustifiedLabel);
+            auto* label = new QLabel(text(row.text), parent);
+            label->setAlignment(alignmentOf(row));
+            label->setWordWrap(row.wordWrap || row.kind == ControlKind::JustifiedLabel);
             label->setMouseTracking(true);
             return label;
         }
         case ControlKind::CheckBox:
-            return new QCheckBox(text(spec.text), parent);
+            return new QCheckBox(text(row.text), parent);
         case ControlKind::Edit:
         case ControlKind::PasswordEdit: {
             auto* edit = new QLineEdit(parent);
             edit->setFrame(false);
-            if (spec.kind == ControlKind::PasswordEdit) {
+            if (row.kind == ControlKind::PasswordEdit) {
                 edit->setEchoMode(QLineEdit::Password);
             }
             return edit;
@@ -91,34 +91,34 @@ QWidget* makeControl(const ControlSpec& spec, QWidget* parent, double scale) {
 }  // namespace
 
 void TForm1::createControls() {
-    for (const ControlSpec& spec : formDesign()) {
-        QWidget* parent = spec.parent.empty() ? this : control(spec.parent);
+    for (const ControlRow& row : formDesign()) {
+        QWidget* parent = row.parent.empty() ? this : control(row.parent);
         if (parent == nullptr) {
             parent = this;
         }
-        QWidget* widget = makeControl(spec, parent, Scale);
-        widget->setObjectName(text(spec.name));
-        const bool sized = !(spec.kind == ControlKind::Image && spec.width == 0);
-        widget->move(roundEven(spec.left * Scale), roundEven(spec.top * Scale));
+        QWidget* widget = makeControl(row, parent, Scale);
+        widget->setObjectName(text(row.name));
+        const bool sized = !(row.kind == ControlKind::Image && row.width == 0);
+        widget->move(roundEven(row.left * Scale), roundEven(row.top * Scale));
         if (sized) {
-            widget->resize(roundEven(spec.width * Scale), roundEven(spec.height * Scale));
+            widget->resize(roundEven(row.width * Scale), roundEven(row.height * Scale));
         }
         QFont font = widget->font();
-        if (!spec.font.family.empty()) {
-            font.setFamily(text(spec.font.family));
+        if (!row.font.family.empty()) {
+            font.setFamily(text(row.font.family));
         }
         font.setPixelSize(
-            roundEven((spec.font.pixelSize > 0 ? spec.font.pixelSize : kWindowFontPixels) * Scale));
-        font.setBold(spec.font.bold);
-        font.setUnderline(spec.font.underline);
-        font.setItalic(spec.font.italic);
+            roundEven((row.font.pixelSize > 0 ? row.font.pixelSize : kWindowFontPixels) * Scale));
+        font.setBold(row.font.bold);
+        font.setUnderline(row.font.underline);
+        font.setItalic(row.font.italic);
         widget->setFont(font);
-        if (!spec.hint.empty()) {
-            widget->setToolTip(text(spec.hint));
+        if (!row.hint.empty()) {
+            widget->setToolTip(text(row.hint));
         }
-        widget->setEnabled(spec.enabled);
-        widget->setVisible(spec.visible);
-        m_controls.emplace(std::string(spec.name), widget);
+        widget->setEnabled(row.enabled);
+        widget->setVisible(row.visible);
+        m_controls.emplace(std::string(row.name), widget);
     }
 }
 

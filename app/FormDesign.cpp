@@ -53,9 +53,9 @@ namespace {
 
 using K = ControlKind;
 
-constexpr FontSpec kTitleFont{"Arial", 27, true, true};
-constexpr FontSpec kArial12{"Arial", 12};
-constexpr FontSpec kArial12Bold{"Arial", 12, true};
+constexpr FontStyle kTitleFont{"Arial", 27, true, true};
+constexpr FontStyle kArial12{"Arial", 12};
+constexpr FontStyle kArial12Bold{"Arial", 12, true};
 
 constexpr std::string_view kWindow;
 constexpr std::string_view kMenu = "MenuPanel";
@@ -74,7 +74,7 @@ constexpr int kPanelWidth = 351;
 constexpr int kPanelHeight = 465;
 
 // One row, built from its place and refined by the calls that follow.
-struct Row : ControlSpec {
+struct Row : ControlRow {
     Row(K k, std::string_view n, std::string_view p, int l, int t, int w, int h) {
         kind = k;
         name = n;
@@ -88,7 +88,7 @@ struct Row : ControlSpec {
         text = s;
         return *this;
     }
-    Row& typeface(const FontSpec& f) {
+    Row& typeface(const FontStyle& f) {
         font = f;
         return *this;
     }
@@ -163,7 +163,7 @@ Row pagesLine(std::string_view name, std::string_view parent, int top) {
     return Row(K::Label, name, parent, 40, top, 270, 15).typeface(kArial12Bold).centred();
 }
 
-std::vector<ControlSpec> build() {
+std::vector<ControlRow> build() {
     return {
         Row(K::Image, "QuillboxImage", kWindow, 0, 0, 468, 718).skin("device"),
         Row(K::Label, "Label37", kWindow, 0, 0, 1000, 13).hidden(),
@@ -326,8 +326,8 @@ std::vector<ControlSpec> build() {
 
 }  // namespace
 
-const std::vector<ControlSpec>& formDesign() {
-    static const std::vector<ControlSpec> design = build();
+const std::vector<ControlRow>& formDesign() {
+    static const std::vector<ControlRow> design = build();
     return design;
 }
 

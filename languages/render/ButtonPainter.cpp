@@ -36,14 +36,14 @@ struct Layout {
     int smallestPixels;
 };
 
-Layout layoutFor(const PictureSpec& spec) {
+Layout layoutFor(const PictureEntry& entry) {
     // Small pictograms get thicker lines so they stay solid; narrow buttons
     // take the condensed face so their captions stay large.
-    if (spec.height >= kTileHeight) {
-        return Layout{true, 2.5, 12, 1.6, spec.height * 46 / 100, 6, 8, "1.6", QFont::Unstretched,
+    if (entry.height >= kTileHeight) {
+        return Layout{true, 2.5, 12, 1.6, entry.height * 46 / 100, 6, 8, "1.6", QFont::Unstretched,
                       15,   13,  10};
     }
-    return Layout{false, 2.5, 7, 1.3, spec.height - 12, 5, 5, "2.1", QFont::SemiCondensed,
+    return Layout{false, 2.5, 7, 1.3, entry.height - 12, 5, 5, "2.1", QFont::SemiCondensed,
                   14,    12,  9};
 }
 
@@ -138,14 +138,14 @@ bool readsBetter(const Placement& a, const Placement& b, const Layout& layout) {
     return a.side > b.side;
 }
 
-// The pictogram size and caption for spec. Tiles keep one pictogram size so
+// The pictogram size and caption for entry. Tiles keep one pictogram size so
 // the menu looks even; a wide button gives up to a quarter of its pictogram
 // when that lets the caption read better. nullopt when the caption never fits.
-std::optional<Placement> place(const PictureSpec& spec, const Layout& layout,
+std::optional<Placement> place(const PictureEntry& entry, const Layout& layout,
                                const QString& caption) {
-    const int innerWidth = spec.width - 2 * static_cast<int>(layout.inset) - 2 * layout.padding;
+    const int innerWidth = entry.width - 2 * static_cast<int>(layout.inset) - 2 * layout.padding;
     const int innerHeight =
-        spec.height - 2 * static_cast<int>(layout.inset) - (layout.tile ? layout.padding : 4);
+        entry.height - 2 * static_cast<int>(layout.inset) - (layout.tile ? layout.padding : 4);
     const int smallestSide = layout.tile ? layout.pictogram : layout.pictogram * 3 / 4;
     std::optional<Placement> best;
     for (int side = layout.pictogram; side >= smallestSide; side -= 2) {
@@ -175,11 +175,11 @@ void drawCaption(QPainter& painter, const FittedCaption& fit, double left, doubl
 
 }  // namespace
 
-PaintedButton paintButton(const PictureSpec& spec, const QString& caption,
+PaintedButton paintButton(const PictureEntry& entry, const QString& caption,
                           const QByteArray& pictogramSvg) {
     const QString name =
-        QString::fromLatin1(spec.name.data(), static_cast<qsizetype>(spec.name.size()));
-    const Layout layout = layoutFor(spec);
+        QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
+    const Layout layout = layoutFor(entry);
     const bool tile = layout.tile;
     QByteArray svg = pictogramSvg;
     svg.replace("#000000", kInk.name().toLatin1());
@@ -190,21 +190,21 @@ PaintedButton paintButton(const PictureSpec& spec, const QString& caption,
         return {{}, name + ": the pictogram is not a valid SVG"};
     }
 
-    const auto placed = place(spec, layout, caption);
+    const auto placed = place(entry, layout, caption);
     if (!placed) {
         return {{}, name + ": the caption \"" + caption + "\" does not fit"};
     }
     const FittedCaption* fit = &placed->caption;
 
-    QImage image(spec.width, spec.height, QImage::Format_ARGB32_Premultiplied);
+    QImage image(entry.width, entry.height, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                            QPainter::SmoothPixmapTransform);
     const double half = layout.edge / 2;
     const QRectF face(layout.inset + half, layout.inset + half,
-                      spec.width - 2 * (layout.inset + half),
-                      spec.height - 2 * (layout.inset + half));
+                      entry.width - 2 * (layout.inset + half),
+                      entry.height - 2 * (layout.inset + half));
     painter.setPen(QPen(kEdge, layout.edge));
     painter.setBrush(kFace);
     painter.drawRoundedRect(face, layout.radius, layout.radius);
@@ -212,14 +212,14 @@ PaintedButton paintButton(const PictureSpec& spec, const QString& caption,
     const double side = placed->side;
     if (tile) {
         const double group = side + layout.gap + fit->height();
-        const double top = (spec.height - group) / 2;
-        pictogram.render(&painter, QRectF((spec.width - side) / 2, top, side, side));
-        drawCaption(painter, *fit, (spec.width - fit->width) / 2.0, top + side + layout.gap);
+        const double top = (entry.height - group) / 2;
+        pictogram.render(&painter, QRectF((entry.width - side) / 2, top, side, side));
+        drawCaption(painter, *fit, (entry.width - fit->width) / 2.0, top + side + layout.gap);
     } else {
         const double group = side + layout.gap + fit->width;
-        const double left = (spec.width - group) / 2;
-        pictogram.render(&painter, QRectF(left, (spec.height - side) / 2, side, side));
-        drawCaption(painter, *fit, left + side + layout.gap, (spec.height - fit->height()) / 2.0);
+        const double left = (entry.width - group) / 2;
+        pictogram.render(&painter, QRectF(left, (entry.height - side) / 2, side, side));
+        drawCaption(painter, *fit, left + side + layout.gap, (entry.height - fit->height()) / 2.0);
     }
     painter.end();
     return {image, {}};

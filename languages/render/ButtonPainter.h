@@ -12,16 +12,16 @@
 namespace quillbox::render {
 
 struct PaintedButton {
-    QImage image;   // spec.width x spec.height, ARGB; null on failure
+    QImage image;   // entry.width x entry.height, ARGB; null on failure
     QString error;  // why nothing was drawn
 };
 
-// The picture of spec with caption and pictogramSvg (an SVG on a 24-unit grid
+// The picture of entry with caption and pictogramSvg (an SVG on a 24-unit grid
 // drawn in #000000 with stroke-width="1.8" on its root, #ffffff where the face
 // shows through; the painter sets both to its own ink and line width). Tall buttons put the caption
 // under the pictogram, wide ones beside it; the caption shrinks, then wraps to two lines, to fit.
 // Fails when the SVG is invalid or the caption cannot fit.
-PaintedButton paintButton(const PictureSpec& spec, const QString& caption,
+PaintedButton paintButton(const PictureEntry& entry, const QString& caption,
                           const QByteArray& pictogramSvg);
 
 }  // namespace quillbox::render

@@ -10,8 +10,8 @@ namespace quillbox::render {
 namespace {
 
 bool isPictureName(const QString& name) {
-    for (const PictureSpec& spec : kPictureTable) {
-        if (name == QLatin1String(spec.name.data(), static_cast<qsizetype>(spec.name.size()))) {
+    for (const PictureEntry& entry : kPictureTable) {
+        if (name == QLatin1String(entry.name.data(), static_cast<qsizetype>(entry.name.size()))) {
             return true;
         }
     }
@@ -62,9 +62,9 @@ Captions readCaptions(const QString& path) {
         }
         captions.byName.insert(name, caption);
     }
-    for (const PictureSpec& spec : kPictureTable) {
+    for (const PictureEntry& entry : kPictureTable) {
         const QString name =
-            QString::fromLatin1(spec.name.data(), static_cast<qsizetype>(spec.name.size()));
+            QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
         if (!captions.byName.contains(name)) {
             return failure(path + ": no caption for \"" + name + "\"");
         }

@@ -8,7 +8,7 @@
 
 namespace quillbox::render {
 
-struct PictureSpec {
+struct PictureEntry {
     std::string_view name;
     int width;
     int height;
@@ -17,7 +17,7 @@ struct PictureSpec {
 
 // One entry per picture name, in the order the window loads them. "MenuIcon"
 // serves both the help and the balance screen, whose buttons are 110 x 40.
-inline constexpr std::array<PictureSpec, 23> kPictureTable{{
+inline constexpr std::array<PictureEntry, 23> kPictureTable{{
     {"MenuRSSIcon", 110, 110, "newspaper.svg"},
     {"MenuBookShelfIcon", 110, 110, "bookshelf.svg"},
     {"MenuMoneyIcon", 110, 110, "coins.svg"},

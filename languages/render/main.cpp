@@ -61,13 +61,13 @@ int main(int argc, char* argv[]) {
 
     QList<EncodedPicture> encoded;
     QList<SheetEntry> sheet;
-    for (const PictureSpec& spec : kPictureTable) {
-        const QString name = fromView(spec.name);
-        QFile svg(":/pictograms/" + fromView(spec.pictogram));
+    for (const PictureEntry& entry : kPictureTable) {
+        const QString name = fromView(entry.name);
+        QFile svg(":/pictograms/" + fromView(entry.pictogram));
         if (!svg.open(QIODevice::ReadOnly)) {
-            return fail(name + ": no pictogram " + fromView(spec.pictogram));
+            return fail(name + ": no pictogram " + fromView(entry.pictogram));
         }
-        const PaintedButton button = paintButton(spec, captions.byName.value(name), svg.readAll());
+        const PaintedButton button = paintButton(entry, captions.byName.value(name), svg.readAll());
         if (button.image.isNull()) {
             return fail(button.error);
         }

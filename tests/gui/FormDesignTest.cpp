@@ -12,15 +12,15 @@
 #include "app/Design.h"
 
 using quillbox::app::ControlKind;
-using quillbox::app::ControlSpec;
+using quillbox::app::ControlRow;
 using quillbox::app::formDesign;
 
 namespace {
 
-const ControlSpec* find(std::string_view name) {
-    for (const ControlSpec& spec : formDesign()) {
-        if (spec.name == name) {
-            return &spec;
+const ControlRow* find(std::string_view name) {
+    for (const ControlRow& row : formDesign()) {
+        if (row.name == name) {
+            return &row;
         }
     }
     return nullptr;
@@ -28,39 +28,39 @@ const ControlSpec* find(std::string_view name) {
 
 std::vector<std::string> childrenOf(std::string_view parent) {
     std::vector<std::string> names;
-    for (const ControlSpec& spec : formDesign()) {
-        if (spec.parent == parent) {
-            names.emplace_back(spec.name);
+    for (const ControlRow& row : formDesign()) {
+        if (row.parent == parent) {
+            names.emplace_back(row.name);
         }
     }
     return names;
 }
 
 TEST(FormDesign, NamesAreUniqueAndParentsArePanelsMadeEarlier) {
-    std::map<std::string_view, const ControlSpec*> made;
-    for (const ControlSpec& spec : formDesign()) {
-        SCOPED_TRACE(std::string(spec.name));
-        if (!spec.parent.empty()) {
-            const auto parent = made.find(spec.parent);
+    std::map<std::string_view, const ControlRow*> made;
+    for (const ControlRow& row : formDesign()) {
+        SCOPED_TRACE(std::string(row.name));
+        if (!row.parent.empty()) {
+            const auto parent = made.find(row.parent);
             ASSERT_NE(parent, made.end());
             EXPECT_EQ(parent->second->kind, ControlKind::Panel);
         }
-        EXPECT_TRUE(made.emplace(spec.name, &spec).second);
+        EXPECT_TRUE(made.emplace(row.name, &row).second);
     }
 }
 
 TEST(FormDesign, ChildrenOfPanelsLieInsideThem) {
-    for (const ControlSpec& spec : formDesign()) {
-        if (spec.parent.empty()) {
+    for (const ControlRow& row : formDesign()) {
+        if (row.parent.empty()) {
             continue;
         }
-        SCOPED_TRACE(std::string(spec.name));
-        const ControlSpec* parent = find(spec.parent);
+        SCOPED_TRACE(std::string(row.name));
+        const ControlRow* parent = find(row.parent);
         ASSERT_NE(parent, nullptr);
-        EXPECT_GE(spec.left, 0);
-        EXPECT_GE(spec.top, 0);
-        EXPECT_LE(spec.left + spec.width, parent->width);
-        EXPECT_LE(spec.top + spec.height, parent->height);
+        EXPECT_GE(row.left, 0);
+        EXPECT_GE(row.top, 0);
+        EXPECT_LE(row.left + row.width, parent->width);
+        EXPECT_LE(row.top + row.height, parent->height);
     }
 }
 
@@ -131,9 +131,9 @@ TEST(FormDesign, ControlsTheProgramUsesHaveTheirKinds) {
     };
     for (const Expected& expected : table) {
         SCOPED_TRACE(std::string(expected.name));
-        const ControlSpec* spec = find(expected.name);
-        ASSERT_NE(spec, nullptr);
-        EXPECT_EQ(spec->kind, expected.kind);
+        const ControlRow* row = find(expected.name);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->kind, expected.kind);
     }
 }
 
@@ -147,10 +147,10 @@ TEST(FormDesign, LanguagePictureTargetsAreImagesWithoutAPictureOfTheirOwn) {
     };
     for (std::string_view name : targets) {
         SCOPED_TRACE(std::string(name));
-        const ControlSpec* spec = find(name);
-        ASSERT_NE(spec, nullptr);
-        EXPECT_EQ(spec->kind, ControlKind::Image);
-        EXPECT_TRUE(spec->picture.empty());
+        const ControlRow* row = find(name);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->kind, ControlKind::Image);
+        EXPECT_TRUE(row->picture.empty());
     }
 }
 
@@ -167,11 +167,11 @@ TEST(FormDesign, HighlightFramesAreHiddenAndOnTopOfTheirScreens) {
     for (std::string_view frame : {"MPSelectImg", "RSSSelectImg", "BSPSelectImg", "BPSelectImg",
                                    "SPSelectImg", "APSelectImg", "MnPSelectImg"}) {
         SCOPED_TRACE(std::string(frame));
-        const ControlSpec* spec = find(frame);
-        ASSERT_NE(spec, nullptr);
-        EXPECT_FALSE(spec->visible);
-        EXPECT_FALSE(spec->picture.empty());
-        EXPECT_EQ(childrenOf(spec->parent).back(), frame);
+        const ControlRow* row = find(frame);
+        ASSERT_NE(row, nullptr);
+        EXPECT_FALSE(row->visible);
+        EXPECT_FALSE(row->picture.empty());
+        EXPECT_EQ(childrenOf(row->parent).back(), frame);
     }
 }
 
@@ -194,17 +194,17 @@ TEST(FormDesign, PlacesAndSizes) {
     };
     for (const Place& place : table) {
         SCOPED_TRACE(std::string(place.name));
-        const ControlSpec* spec = find(place.name);
-        ASSERT_NE(spec, nullptr);
-        EXPECT_EQ(spec->left, place.left);
-        EXPECT_EQ(spec->top, place.top);
-        EXPECT_EQ(spec->width, place.width);
-        EXPECT_EQ(spec->height, place.height);
+        const ControlRow* row = find(place.name);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->left, place.left);
+        EXPECT_EQ(row->top, place.top);
+        EXPECT_EQ(row->width, place.width);
+        EXPECT_EQ(row->height, place.height);
     }
 }
 
 TEST(FormDesign, DesignStatesTheProgramStartsFrom) {
-    const ControlSpec* reference = find("Label37");
+    const ControlRow* reference = find("Label37");
     ASSERT_NE(reference, nullptr);
     EXPECT_EQ(reference->width, 1000);
     EXPECT_FALSE(reference->visible);
@@ -216,7 +216,7 @@ TEST(FormDesign, DesignStatesTheProgramStartsFrom) {
     }
     for (std::string_view name : {"Image48", "Image49", "Image50"}) {
         SCOPED_TRACE(std::string(name));
-        const ControlSpec* mark = find(name);
+        const ControlRow* mark = find(name);
         ASSERT_NE(mark, nullptr);
         EXPECT_FALSE(mark->visible);
         EXPECT_EQ(mark->width, 20);
@@ -229,7 +229,7 @@ TEST(FormDesign, DesignStatesTheProgramStartsFrom) {
     }
     EXPECT_EQ(markPictures.size(), 3U);
 
-    const ControlSpec* title = find("MPHeaderL");
+    const ControlRow* title = find("MPHeaderL");
     ASSERT_NE(title, nullptr);
     EXPECT_EQ(title->text, "Quillbox");
     EXPECT_EQ(title->font.family, "Arial");
