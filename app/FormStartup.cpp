@@ -231,9 +231,9 @@ void TForm1::showSystemMessage(const QString& title, const QString& text) {
         m_options.messageBox(title, text);
         return;
     }
-    QMessageBox box(
-        text.contains(QStringLiteral("Error")) ? QMessageBox::Critical : QMessageBox::Information,
-        title, text, QMessageBox::Ok, this);
+    const bool error = title == QStringLiteral("Error!");
+    QMessageBox box(error ? QMessageBox::Critical : QMessageBox::Information, title, text,
+                    QMessageBox::Ok, this);
     box.exec();
 }
 
