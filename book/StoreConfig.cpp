@@ -1,19 +1,6 @@
 #include "book/StoreConfig.h"
 
-#include <cstdlib>
-
 namespace quillbox::book {
-
-std::string storeRoot() {
-    const char* configured = std::getenv("QUILLBOX_STORE_URL");
-    std::string root = (configured != nullptr && configured[0] != 0)
-                           ? std::string(configured)
-                           : std::string(kDefaultStoreRoot);
-    if (root.back() != '/') {
-        root.push_back('/');
-    }
-    return root;
-}
 
 std::string hostNameOf(std::string_view root) {
     std::string_view rest = root;

@@ -5,14 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/StoreAddress.h"
+
 namespace quillbox::book {
 
-// The built-in root, used when QUILLBOX_STORE_URL is not set.
-inline constexpr std::string_view kDefaultStoreRoot = "http://store.tomeport.example/";
-
-// QUILLBOX_STORE_URL when set and not empty, else kDefaultStoreRoot; always
-// ending with '/'.
-std::string storeRoot();
+using platform::kDefaultStoreRoot;
+using platform::storeRoot;
 
 // The host part of a root ("http://host:port/path/" gives "host"; a bracketed
 // IPv6 address keeps its brackets); empty when there is none.
