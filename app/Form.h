@@ -7,6 +7,7 @@
 // set), FormOverlays.cpp (message box, hourglass, copy box, cancel), and
 // FormControls.cpp (controls made from the design table, lookup by name).
 
+#include <QRegion>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -15,8 +16,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/LanguageTables.h"
 #include "app/TimerService.h"
@@ -25,8 +28,11 @@
 #include "common/RSSTypes.h"
 #include "common/SystemTypes.h"
 
+class QAction;
 class QLabel;
+class QMenu;
 class QProgressBar;
+class QSystemTrayIcon;
 
 namespace quillbox::app {
 
@@ -54,6 +60,8 @@ struct StartOptions {
     std::string dataFolder;      // empty: platform::dataFolder()
     // Shows a system message box; tests record the texts instead.
     std::function<void(const QString& title, const QString& text)> messageBox;
+    // Whether the desktop has a notification area; unset: ask the desktop.
+    std::optional<bool> trayAvailable;
 };
 
 // Round: to the nearest integer, halves to the even neighbour.
@@ -124,6 +132,41 @@ class TForm1 : public QWidget {
     // How often the lists were saved for the end of the program (once).
     int exitSaves() const { return m_exitSaves; }
 
+    // The main menu and navigation.
+    void hoverButton(std::string_view frame, QWidget* button);
+    void QuillboxImageMouseMove();
+    void MPSelectImgClick();
+    void APSelectImgClick();
+    void APLeftImgClick();
+    void APRightImgClick();
+    void prepareHelpPage1();
+    void openSettings(int fromMenu);
+    void fillBalance();
+    void RSSInfoBar();
+    // Feeds and dates shared by the menu, the news screen and the timers.
+    void UpdateAllRSS();
+    void SaveUpdateRSSDate();
+    void SaveUpdateBookShelfDate();
+    void ViewUpdateData();
+    // Dragging the device picture (positions within the picture).
+    void QuillboxImageMouseDown(QPoint at);
+    void QuillboxImageMouseMoveWhileDown(QPoint at);
+    void QuillboxImageMouseUp();
+    // The notification area.
+    void AddTrayIcon();
+    void HideClick();
+    void N1Click();
+    void N3Click();
+    void N2Click();
+    void trayActivated(int reason);
+    QMenu* PopupMenu1 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* N2 = nullptr;
+    QAction* N3 = nullptr;
+    // Whether the window is busy: an operation, a fade or a message.
+    bool busy() const;
+    bool trayAvailable() const;
+
     QtApplication& application() { return *m_application; }
     // ProgressBar1 and Label19 as the libraries see them, for the copy box.
     TProgressBar* progressBar() const;
@@ -147,6 +190,11 @@ class TForm1 : public QWidget {
     int BookShelfPage = 0;
     int BookPage = 0;
     int RSSPage = 0;
+    bool DragActive = false;
+    int DragX = 0;
+    int DragY = 0;
+    int SettingsFromMenu = 1;
+    TUserData UserData{};
     char ErrorText[501] = {};
     bool ErrorWaiting = false;
     LanguageTables Languages;
@@ -172,9 +220,16 @@ class TForm1 : public QWidget {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void createControls();
+    void connectControls();
+    void createTray();
+    void placeScreens();
+    void hideFrames();
+    void fitHelpText(QLabel* text, int width);
+    void runWhenIdle(const std::function<void()>& action);
     std::string languageDirectory() const;
     void applyPictures(const LanguageModule& module);
     void applyTexts();
@@ -195,6 +250,11 @@ class TForm1 : public QWidget {
     int m_exitSaves = 0;
     int m_operations = 0;
     bool m_closeAfterOperation = false;
+    std::function<void()> m_afterOperation;
+    QSystemTrayIcon* m_tray = nullptr;
+    bool m_noTrayShown = false;
+    QRegion m_deviceRegion;
+    std::vector<QObject*> m_hoverTargets;  // buttons and frames: moves over them keep a frame
 };
 
 }  // namespace quillbox::app

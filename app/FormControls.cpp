@@ -11,11 +11,14 @@
 #include "app/Design.h"
 #include "app/Form.h"
 #include "app/Skin.h"
+#include "controls/CoolText.h"
 
 namespace quillbox::app {
 namespace {
 
 constexpr int kWindowFontPixels = 11;
+// The first-line indent of justified texts, at design.
+constexpr int kParagraphIndent = 30;
 
 QString text(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
@@ -52,12 +55,18 @@ QWidget* makeControl(const ControlRow& row, QWidget* parent, double scale) {
             }
             return image;
         }
-        case ControlKind::Label:
-        case ControlKind::JustifiedLabel: {
+        case ControlKind::Label: {
             auto* label = new QLabel(text(row.text), parent);
             label->setAlignment(alignmentOf(row));
-            label->setWordWrap(row.wordWrap || row.kind == ControlKind::JustifiedLabel);
-            label->setMouseTracking(true);
+            label->setWordWrap(row.wordWrap);
+            return label;
+        }
+        case ControlKind::JustifiedLabel: {
+            auto* label = new controls::TCoolText(parent);
+            label->setText(text(row.text));
+            label->setWordWrap(true);
+            label->setParagraphWidth(roundEven(kParagraphIndent * scale));
+            label->setCoolAlignment(controls::TCoolText::taCool);
             return label;
         }
         case ControlKind::CheckBox:
@@ -116,6 +125,7 @@ void TForm1::createControls() {
         if (!row.hint.empty()) {
             widget->setToolTip(text(row.hint));
         }
+        widget->setMouseTracking(true);
         widget->setEnabled(row.enabled);
         widget->setVisible(row.visible);
         m_controls.emplace(std::string(row.name), widget);

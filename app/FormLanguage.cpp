@@ -1,6 +1,7 @@
 // The language of the window: the scan of the Language folder, and the load
 // that gives the buttons their pictures and the controls their texts.
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <utility>
@@ -119,6 +120,11 @@ void TForm1::applyTexts() {
     }
     for (const auto& [id, target] : kTexts) {
         setText(control(target), languageString(id));
+    }
+    for (const auto& [id, item] : {std::pair{47, N1}, std::pair{48, N3}, std::pair{49, N2}}) {
+        if (item != nullptr) {
+            item->setText(languageString(id));
+        }
     }
     setText(control("MPUpdateRSSL"), languageString(7) + QStringLiteral("- "));
     setText(control("MPUpdateBSL"), languageString(8) + QStringLiteral("- "));

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <algorithm>
 
 #include "app/Controls.h"
 #include "app/Form.h"
@@ -143,6 +144,13 @@ void TForm1::cancelOperation() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // The pointer over anything but a picture button or a frame hides the
+    // frames: the device, a screen, its background, labels and lists.
+    if (event->type() == QEvent::MouseMove && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this &&
+        std::find(m_hoverTargets.begin(), m_hoverTargets.end(), watched) == m_hoverTargets.end()) {
+        QuillboxImageMouseMove();
+    }
     // Seen before delivery, so Escape works while the window is disabled for
     // the operation it stops.
     if (event->type() == QEvent::KeyPress &&
@@ -167,7 +175,11 @@ void TForm1::runOperation(const std::function<void()>& work) {
     work();
     if (--m_operations == 0) {
         setEnabled(true);
-        if (m_closeAfterOperation) {
+        if (m_afterOperation) {
+            const std::function<void()> then = std::move(m_afterOperation);
+            m_afterOperation = nullptr;
+            then();
+        } else if (m_closeAfterOperation) {
             m_closeAfterOperation = false;
             close();
         }

@@ -47,18 +47,24 @@ Geometry geometryFor(double scale, QSize screen) {
     return geometry;
 }
 
+void TForm1::placeScreens() {
+    for (std::string_view name : kScreens) {
+        if (QWidget* screen = control(name)) {
+            screen->setGeometry(ImageLeft + ScreenOffsetX, ImageTop + ScreenOffsetY, PanelWidth,
+                                PanelHeight);
+        }
+    }
+}
+
 void TForm1::placePanels() {
     if (QWidget* device = control("QuillboxImage")) {
         device->setGeometry(ImageLeft, ImageTop, roundEven(kDeviceWidth * Scale),
                             roundEven(kDeviceHeight * Scale));
     }
+    placeScreens();
     for (std::string_view name : kScreens) {
-        if (PanelControl* screen = panel(name)) {
-            screen->setGeometry(ImageLeft + ScreenOffsetX, ImageTop + ScreenOffsetY, PanelWidth,
-                                PanelHeight);
-            if (name != "ColorPanel") {
-                screen->setColour(Qt::white);
-            }
+        if (PanelControl* screen = panel(name); screen != nullptr && name != "ColorPanel") {
+            screen->setColour(Qt::white);
         }
     }
     if (auto* list = qobject_cast<QListWidget*>(control("RSSListBox"))) {
@@ -85,8 +91,8 @@ void TForm1::updateInputMask() {
     }
     // The skin's navy colour key marks what is not the device.
     const QPixmap picture = device->picture().scaled(device->size());
-    const QRegion region(picture.createMaskFromColor(QColor(0, 0, 128), Qt::MaskInColor));
-    setMask(region.translated(device->pos()));
+    m_deviceRegion = QRegion(picture.createMaskFromColor(QColor(0, 0, 128), Qt::MaskInColor));
+    setMask(m_deviceRegion.translated(device->pos()));
 }
 
 void TForm1::SetImages() {

@@ -125,6 +125,11 @@ void TForm1::FormCreate() {
     ReaderDrive = 0;
     Restored = false;
 
+    // 7-8: the tray icon, present from the start, and its menu.
+    createTray();
+    AddTrayIcon();
+    N1->setEnabled(false);
+
     // 9: the languages. Without one the program ends here, before anything
     // that reads the language tables.
     if (ReadLanguageDir() == 0) {
@@ -182,6 +187,7 @@ void TForm1::FormCreate() {
     // 14: the start-up timer, and the buttons laid out around their pictures.
     StartUpTimer.setEnabled(true);
     SetImages();
+    connectControls();
 }
 
 void TForm1::StartUpTimerTimer() {
@@ -214,12 +220,7 @@ void TForm1::StartMenuTimerTimer() {
         showMaximized();
         StartMenuTimer.setEnabled(false);
         TimeTimer.setEnabled(true);
-        if (QLabel* news = label("MPUpdateRSSL")) {
-            news->setText(languageString(7) + QStringLiteral("- "));
-        }
-        if (QLabel* shelves = label("MPUpdateBSL")) {
-            shelves->setText(languageString(8) + QStringLiteral("- "));
-        }
+        ViewUpdateData();
         SetScreenPanel(control("MenuPanel"));
     }
     StartMenuArmed = true;

@@ -23,6 +23,7 @@
 #include "common/FixedText.h"
 #include "contracts/Book.h"
 #include "contracts/Hostkit.h"
+#include "tests/gui/WindowFixture.h"
 #include "tests/support/EnvGuard.h"
 #include "tests/support/StoreServer.h"
 #include "tests/support/TempDir.h"
@@ -34,57 +35,9 @@ using app::TForm1;
 using app::TimerService;
 using std::chrono::milliseconds;
 
-void saveScreenshot(QWidget& window, const char* name) {
-    const QString folder = QStringLiteral(QUILLBOX_BINARY_DIR "/gui-screenshots");
-    QDir().mkpath(folder);
-    window.grab().save(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
+using FormTest = WindowTest;
 
-// A window in virtual time, with its own data and
-// settings folders and the real language modules.
-class FormTest : public ::testing::Test {
-  protected:
-    FormTest()
-        : m_config("XDG_CONFIG_HOME", m_settings.path()), m_home("QUILLBOX_HOME", m_data.path()) {
-        TimerService::instance().useVirtualTime(true);
-    }
-    ~FormTest() override {
-        m_window.reset();
-        TimerService::instance().useVirtualTime(false);
-    }
-
-    // The offscreen screen unless given (the placement test gives 1024 x 768).
-    TForm1& start(QStringList arguments = {}, double scale = 1.0,
-                  std::string languages = QUILLBOX_LANGUAGE_DIR, QSize screen = QSize()) {
-        app::StartOptions options;
-        options.arguments = std::move(arguments);
-        options.scale = scale;
-        options.screenSize = screen;
-        options.languageFolder = std::move(languages);
-        options.dataFolder = m_data.path();
-        options.messageBox = [this](const QString& title, const QString& text) {
-            m_titles.push_back(title);
-            (void)text;
-        };
-        m_window = std::make_unique<TForm1>(std::move(options));
-        return *m_window;
-    }
-    void advance(int span) { TimerService::instance().advance(milliseconds(span)); }
-    // Start-up to the main menu: splash after 100 ms, the menu two ticks later.
-    TForm1& toMenu() {
-        TForm1& window = start();
-        advance(100);
-        advance(2100);
-        return window;
-    }
-
-    TempDir m_settings;
-    TempDir m_data;
-    EnvGuard m_config;
-    EnvGuard m_home;
-    QStringList m_titles;
-    std::unique_ptr<TForm1> m_window;
-};
+}  // namespace
 
 TEST_F(FormTest, StartsOnTheSplashAndReachesTheMenuInTheChosenLanguage) {
     TForm1& window = start();
@@ -275,6 +228,8 @@ TEST_F(FormTest, TimersTickWhileALibraryWaitsForASilentStore) {
     EXPECT_GE(ticks, 10);  // 1.5 s of waiting, a tick every 50 ms
 }
 
+namespace {
+
 // A library operation against a silent store, run the way the screens run
 // them; `during` runs 300 ms into it.
 std::uint8_t operationAgainstASilentStore(TForm1& window, const std::function<void()>& during) {
@@ -295,6 +250,8 @@ std::uint8_t operationAgainstASilentStore(TForm1& window, const std::function<vo
     });
     return result;
 }
+
+}  // namespace
 
 TEST_F(FormTest, EscapeStopsAnOperationThoughTheWindowIsDisabled) {
     StoreServer store({"--rule", "account:delay=20000"});
@@ -349,5 +306,4 @@ TEST_F(FormTest, ClosingDuringAnOperationStopsItThenSavesOnce) {
     EXPECT_TRUE(std::filesystem::exists(m_data.path() + "RSS/RSS.list"));
 }
 
-}  // namespace
 }  // namespace quillbox::test

@@ -1,0 +1,262 @@
+// The main menu and the way between the screens: the hover frame every screen
+// uses for its picture buttons, the menu's nine items, the help screen's two
+// pages, the settings screen's opening and the balance screen's lines.
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QUrl>
+#include <cstring>
+
+#include "app/Controls.h"
+#include "app/Form.h"
+#include "app/QtHost.h"
+#include "contracts/Book.h"
+#include "contracts/Hostkit.h"
+#include "platform/StoreAddress.h"
+
+namespace quillbox::app {
+namespace {
+
+// Each screen's highlight frame and the picture buttons it lies over.
+struct HoverGroup {
+    std::string_view frame;
+    std::initializer_list<std::string_view> buttons;
+};
+
+const HoverGroup kHoverGroups[] = {
+    {"MPSelectImg",
+     {"MPRSSImg", "MPBookShelfImg", "MPBalanceImg", "MPUpdateImg", "MPSettingImg", "MPAboutImg",
+      "MPTomeportImg", "MPMinimizeImg", "MPExitImg"}},
+    {"RSSSelectImg", {"RSSAddImg", "RSSMenuImg", "RSSDeleteImg", "RSSSaveImg", "RSSUpdateImg"}},
+    {"BSPSelectImg", {"BSPMenuImg", "BSPUpdateImg"}},
+    {"BPSelectImg",
+     {"BPMenuImg", "BPDownloadImg", "BPSaveDeviceImg", "BPDeletePCImg", "BPDeleteDeviceImg"}},
+    {"SPSelectImg", {"SPSaveImg", "SPCancelImg"}},
+    {"APSelectImg", {"APMenuImg"}},
+    {"MnPSelectImg", {"MnPMenuImg"}},
+};
+
+// The menu's icons in the order the dispatch tests them.
+constexpr std::string_view kMenuOrder[] = {"MPExitImg",     "MPRSSImg",       "MPUpdateImg",
+                                           "MPTomeportImg", "MPBookShelfImg", "MPSettingImg",
+                                           "MPAboutImg",    "MPMinimizeImg",  "MPBalanceImg"};
+
+void setLabel(QWidget* widget, const QString& text) {
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(text);
+    }
+}
+
+void setEdit(QWidget* widget, const QString& text) {
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setText(text);
+    }
+}
+
+void setChecked(QWidget* widget, bool checked) {
+    if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+        box->setChecked(checked);
+    }
+}
+
+}  // namespace
+
+void TForm1::connectControls() {
+    for (const HoverGroup& group : kHoverGroups) {
+        if (QWidget* frame = control(group.frame)) {
+            m_hoverTargets.push_back(frame);
+        }
+        for (std::string_view name : group.buttons) {
+            ImageControl* button = image(name);
+            if (button == nullptr) {
+                continue;
+            }
+            m_hoverTargets.push_back(button);
+            const std::string frame(group.frame);
+            button->onMouseMove = [this, frame, button](QMouseEvent*) {
+                hoverButton(frame, button);
+            };
+        }
+    }
+    if (ImageControl* frame = image("MPSelectImg")) {
+        frame->onClick = [this] { MPSelectImgClick(); };
+    }
+    for (std::string_view name : {"APSelectImg", "MnPSelectImg"}) {
+        if (ImageControl* frame = image(name)) {
+            frame->onClick = [this] { APSelectImgClick(); };
+        }
+    }
+    if (ImageControl* arrow = image("APLeftImg")) {
+        arrow->onClick = [this] { APLeftImgClick(); };
+    }
+    if (ImageControl* arrow = image("APRightImg")) {
+        arrow->onClick = [this] { APRightImgClick(); };
+    }
+    if (ImageControl* device = image("QuillboxImage")) {
+        device->onMousePress = [this](QMouseEvent* event) {
+            if (event->button() == Qt::LeftButton) {
+                QuillboxImageMouseDown(event->position().toPoint());
+            }
+        };
+        device->onMouseMove = [this](QMouseEvent* event) {
+            if (DragActive) {
+                QuillboxImageMouseMoveWhileDown(event->position().toPoint());
+            }
+        };
+        device->onMouseRelease = [this](QMouseEvent*) { QuillboxImageMouseUp(); };
+    }
+}
+
+void TForm1::hoverButton(std::string_view frameName, QWidget* button) {
+    QWidget* frame = control(frameName);
+    if (frame == nullptr || button == nullptr) {
+        return;
+    }
+    frame->move(button->pos());
+    frame->show();
+    frame->raise();
+}
+
+void TForm1::hideFrames() {
+    for (const HoverGroup& group : kHoverGroups) {
+        if (QWidget* frame = control(group.frame); frame != nullptr && frame->isVisible()) {
+            frame->hide();
+        }
+    }
+}
+
+void TForm1::QuillboxImageMouseMove() {
+    hideFrames();
+}
+
+void TForm1::MPSelectImgClick() {
+    const QWidget* frame = control("MPSelectImg");
+    if (frame == nullptr) {
+        return;
+    }
+    std::string_view chosen;
+    for (std::string_view name : kMenuOrder) {
+        const QWidget* icon = control(name);
+        if (icon != nullptr && icon->pos() == frame->pos()) {
+            chosen = name;
+            break;
+        }
+    }
+    if (chosen == "MPExitImg") {
+        SetScreenPanel(control("ColorPanel"));
+        saveOnExit();
+        close();
+    } else if (chosen == "MPRSSImg") {
+        RSSInfoBar();
+        SetScreenPanel(control("RSSPanel"));
+    } else if (chosen == "MPUpdateImg") {
+        runOperation([this] {
+            ShowHourglass();
+            UpdateAllRSS();
+            LoadUserData(&UserData);
+            std::uint8_t libraryResult = 0;
+            if (UserData.Login.Length != 0) {
+                libraryResult = LoadBookLibraryFromURL(Library.get(), Money.get(), UserData, false);
+            }
+            if (libraryResult == kBookUpdateDone) {
+                SaveUpdateBookShelfDate();
+            }
+            ViewUpdateData();
+            HideHourglass();
+        });
+    } else if (chosen == "MPTomeportImg") {
+        QDesktopServices::openUrl(QUrl(QString::fromStdString(platform::storeRoot())));
+    } else if (chosen == "MPBookShelfImg") {
+        LoadUserData(&UserData);
+        if (UserData.Login.Length != 0 && UserData.Password.Length != 0) {
+            SetScreenPanel(control("BookShelfPanel"));
+        } else {
+            openSettings(0);
+        }
+    } else if (chosen == "MPSettingImg") {
+        openSettings(1);
+    } else if (chosen == "MPAboutImg") {
+        prepareHelpPage1();
+        SetScreenPanel(control("AboutPanel"));
+    } else if (chosen == "MPMinimizeImg") {
+        HideClick();
+    } else if (chosen == "MPBalanceImg") {
+        fillBalance();
+        SetScreenPanel(control("MoneyPanel"));
+    }
+}
+
+void TForm1::APSelectImgClick() {
+    SetScreenPanel(control("MenuPanel"));
+}
+
+void TForm1::openSettings(int fromMenu) {
+    LoadSystemInfo(&SystemInfo);
+    if (SystemInfo.RSSUpdatePeriod >= 1 && SystemInfo.RSSUpdatePeriod <= 6) {
+        setLabel(control("SPUpdateRSSL"), languageString(23 + SystemInfo.RSSUpdatePeriod));
+    }
+    if (SystemInfo.BookShelfUpdatePeriod >= 1 && SystemInfo.BookShelfUpdatePeriod <= 3) {
+        setLabel(control("SPUpdateBSL"), languageString(26 + SystemInfo.BookShelfUpdatePeriod));
+    }
+    const auto follow = [this](bool on, std::string_view label, std::string_view left,
+                               std::string_view right, std::string_view box) {
+        if (QWidget* widget = control(label)) {
+            widget->setEnabled(on);
+        }
+        for (std::string_view arrow : {left, right}) {
+            if (QWidget* widget = control(arrow)) {
+                widget->setVisible(on);
+            }
+        }
+        setChecked(control(box), on);
+    };
+    follow(SystemInfo.AutoUpdateRSS, "SPUpdateRSSL", "SPUpdateRSSLeftImg", "SPUpdateRSSRightImg",
+           "SPUpdateRSSCB");
+    follow(SystemInfo.AutoUpdateBookShelfs, "SPUpdateBSL", "SPUpdateBSLeftImg",
+           "SPUpdateBSRightImg", "SPUpdateBSCB");
+    setChecked(control("SPPictureCB"), SystemInfo.Pictures);
+    setChecked(control("SPStartupCB"), SystemInfo.AutoRun);
+    SettingsFromMenu = fromMenu;
+
+    constexpr std::string_view kEdits[] = {"SPLoginE",     "SPPasswordE",   "SPProxyHostE",
+                                           "SPProxyPortE", "SPProxyLoginE", "SPProxyPasswordE"};
+    std::memset(&UserData, 0, sizeof UserData);
+    LoadUserData(&UserData);
+    const auto text = [](const TShortString& value) {
+        return fromAnsi(std::string(value.text()).c_str());
+    };
+    setEdit(control(kEdits[0]), text(UserData.Login));
+    setEdit(control(kEdits[1]), text(UserData.Password));
+    setEdit(control(kEdits[2]), text(UserData.ProxyHost));
+    setEdit(control(kEdits[3]), QString::number(UserData.ProxyPort));
+    setEdit(control(kEdits[4]), text(UserData.ProxyLogin));
+    setEdit(control(kEdits[5]), text(UserData.ProxyPassword));
+    setChecked(control("SPUseProxyCB"), UserData.UseProxy);
+    for (std::string_view proxyField : {kEdits[2], kEdits[3], kEdits[4], kEdits[5]}) {
+        if (QWidget* field = control(proxyField)) {
+            field->setEnabled(UserData.UseProxy);
+        }
+    }
+    SetScreenPanel(control("SettingPanel"));
+}
+
+void TForm1::fillBalance() {
+    setLabel(control("Label23"),
+             languageString(9) + QStringLiteral(": ") + fromCharset(Money->Balance, 204));
+    for (int i = 1; i <= 5; ++i) {
+        QWidget* line = control("Label" + std::to_string(23 + i));
+        if (Money->PaymentCount >= i) {
+            const TPayment& payment = Money->Payments[i];
+            setLabel(line, fromCharset(payment.Date, 204) + QLatin1Char(' ') +
+                               fromCharset(payment.Type, 204) + QLatin1Char(' ') +
+                               fromCharset(payment.Summ, 204));
+        } else {
+            setLabel(line, QString());
+        }
+    }
+}
+
+}  // namespace quillbox::app
