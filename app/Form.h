@@ -137,6 +137,11 @@ class TForm1 : public QWidget {
     void QuillboxImageMouseMove();
     void MPSelectImgClick();
     void APSelectImgClick();
+    // The screens' frame clicks, as far as their actions exist: the way back.
+    void RSSSelectImgClick();
+    void BSPSelectImgClick();
+    void BPSelectImgClick();
+    void SPSelectImgClick();
     void APLeftImgClick();
     void APRightImgClick();
     void prepareHelpPage1();

@@ -112,10 +112,19 @@ void TForm1::applyPictures(const LanguageModule& module) {
 }
 
 void TForm1::applyTexts() {
-    // The hints of the three mark templates.
+    // The hints of the three mark templates, and of the book rows' marks.
     for (int id = 2; id <= 4; ++id) {
         if (QWidget* mark = control("Image" + std::to_string(46 + id))) {
             mark->setToolTip(languageString(id));
+        }
+        if (QWidget* books = control("BookPanel")) {
+            const QString suffix = QStringLiteral("_%1").arg(id - 1);
+            for (QWidget* row : books->findChildren<QWidget*>()) {
+                if (row->objectName().startsWith(QStringLiteral("BookMark")) &&
+                    row->objectName().endsWith(suffix)) {
+                    row->setToolTip(languageString(id));
+                }
+            }
         }
     }
     for (const auto& [id, target] : kTexts) {

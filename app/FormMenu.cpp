@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QUrl>
 #include <cstring>
+#include <utility>
 
 #include "app/Controls.h"
 #include "app/Form.h"
@@ -24,6 +25,7 @@ namespace {
 struct HoverGroup {
     std::string_view frame;
     std::initializer_list<std::string_view> buttons;
+    bool takesButtonSize = false;  // the frame also takes the hovered button's size
 };
 
 const HoverGroup kHoverGroups[] = {
@@ -33,7 +35,8 @@ const HoverGroup kHoverGroups[] = {
     {"RSSSelectImg", {"RSSAddImg", "RSSMenuImg", "RSSDeleteImg", "RSSSaveImg", "RSSUpdateImg"}},
     {"BSPSelectImg", {"BSPMenuImg", "BSPUpdateImg"}},
     {"BPSelectImg",
-     {"BPMenuImg", "BPDownloadImg", "BPSaveDeviceImg", "BPDeletePCImg", "BPDeleteDeviceImg"}},
+     {"BPMenuImg", "BPDownloadImg", "BPSaveDeviceImg", "BPDeletePCImg", "BPDeleteDeviceImg"},
+     true},
     {"SPSelectImg", {"SPSaveImg", "SPCancelImg"}},
     {"APSelectImg", {"APMenuImg"}},
     {"MnPSelectImg", {"MnPMenuImg"}},
@@ -76,8 +79,12 @@ void TForm1::connectControls() {
             }
             m_hoverTargets.push_back(button);
             const std::string frame(group.frame);
-            button->onMouseMove = [this, frame, button](QMouseEvent*) {
+            const bool sized = group.takesButtonSize;
+            button->onMouseMove = [this, frame, button, sized](QMouseEvent*) {
                 hoverButton(frame, button);
+                if (QWidget* highlight = control(frame); sized && highlight != nullptr) {
+                    highlight->resize(button->size());
+                }
             };
         }
     }
@@ -87,6 +94,17 @@ void TForm1::connectControls() {
     for (std::string_view name : {"APSelectImg", "MnPSelectImg"}) {
         if (ImageControl* frame = image(name)) {
             frame->onClick = [this] { APSelectImgClick(); };
+        }
+    }
+    const std::pair<std::string_view, void (TForm1::*)()> kFrameClicks[] = {
+        {"RSSSelectImg", &TForm1::RSSSelectImgClick},
+        {"BSPSelectImg", &TForm1::BSPSelectImgClick},
+        {"BPSelectImg", &TForm1::BPSelectImgClick},
+        {"SPSelectImg", &TForm1::SPSelectImgClick},
+    };
+    for (const auto& [name, handler] : kFrameClicks) {
+        if (ImageControl* frame = image(name)) {
+            frame->onClick = [this, handler = handler] { (this->*handler)(); };
         }
     }
     if (ImageControl* arrow = image("APLeftImg")) {
@@ -190,6 +208,66 @@ void TForm1::MPSelectImgClick() {
 }
 
 void TForm1::APSelectImgClick() {
+    SetScreenPanel(control("MenuPanel"));
+}
+
+namespace {
+
+bool samePlace(const QWidget* frame, const QWidget* button) {
+    return frame != nullptr && button != nullptr && frame->pos() == button->pos();
+}
+
+bool sameLeft(const QWidget* frame, const QWidget* button) {
+    return frame != nullptr && button != nullptr && frame->x() == button->x();
+}
+
+}  // namespace
+
+void TForm1::RSSSelectImgClick() {
+    if (samePlace(control("RSSSelectImg"), control("RSSMenuImg"))) {
+        ViewUpdateData();
+        SetScreenPanel(control("MenuPanel"));
+    }
+}
+
+void TForm1::BSPSelectImgClick() {
+    if (sameLeft(control("BSPSelectImg"), control("BSPMenuImg"))) {
+        ViewUpdateData();
+        SetScreenPanel(control("MenuPanel"));
+    }
+}
+
+void TForm1::BPSelectImgClick() {
+    if (samePlace(control("BPSelectImg"), control("BPMenuImg"))) {
+        // The rows' marks and check boxes are cleared for the next shelf.
+        for (QWidget* row : control("BookPanel")->findChildren<QWidget*>()) {
+            if (row->objectName().startsWith(QStringLiteral("BookMark")) ||
+                row->objectName().startsWith(QStringLiteral("BookCheckBox"))) {
+                row->hide();
+                setChecked(row, false);
+            }
+        }
+        SetScreenPanel(control("BookShelfPanel"));
+    }
+}
+
+void TForm1::SPSelectImgClick() {
+    if (sameLeft(control("SPSelectImg"), control("SPSaveImg"))) {
+        return;  // saving the settings is not wired yet
+    }
+    // Cancel: the saved language again, the saved periods, empty edits.
+    const int saved = SystemInfo.Language;
+    if (saved >= 1 && saved <= kLanguageSlots &&
+        !Languages.LanguageNames[static_cast<std::size_t>(saved)].empty()) {
+        ChosenLanguage = saved;
+        LoadLanguageResource(languageDirectory() +
+                             Languages.LanguageFiles[static_cast<std::size_t>(saved)]);
+    }
+    ViewUpdateData();
+    for (std::string_view name : {"SPLoginE", "SPPasswordE", "SPProxyHostE", "SPProxyPortE",
+                                  "SPProxyLoginE", "SPProxyPasswordE"}) {
+        setEdit(control(name), QString());
+    }
     SetScreenPanel(control("MenuPanel"));
 }
 

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QUrl>
@@ -96,6 +97,35 @@ TEST_F(MenuTest, EachItemIsChosenByThePlaceOfTheFrame) {
     ASSERT_EQ(catcher.opened.size(), 1);
     EXPECT_EQ(catcher.opened[0].toString().toStdString(), "http://store.tomeport.example/");
     EXPECT_EQ(window.CurrentPanel, window.control("MenuPanel"));
+}
+
+TEST_F(MenuTest, EveryScreenLeadsBack) {
+    struct Case {
+        const char* screen;
+        const char* frame;
+        const char* button;
+        const char* backTo;
+    };
+    saveAccount("reader", "Secret7");
+    TForm1& window = toMenu();
+    for (const Case& c : {Case{"RSSPanel", "RSSSelectImg", "RSSMenuImg", "MenuPanel"},
+                          Case{"BookShelfPanel", "BSPSelectImg", "BSPMenuImg", "MenuPanel"},
+                          Case{"BookPanel", "BPSelectImg", "BPMenuImg", "BookShelfPanel"},
+                          Case{"SettingPanel", "SPSelectImg", "SPCancelImg", "MenuPanel"},
+                          Case{"MoneyPanel", "MnPSelectImg", "MnPMenuImg", "MenuPanel"}}) {
+        if (std::string(c.screen) == "SettingPanel") {
+            window.openSettings(1);
+            EXPECT_EQ(qobject_cast<QLineEdit*>(window.control("SPLoginE"))->text(),
+                      QStringLiteral("reader"));
+        } else {
+            window.SetScreenPanel(window.control(c.screen));
+        }
+        window.hoverButton(c.frame, window.control(c.button));
+        clickAt(window, window.control(c.frame));
+        EXPECT_EQ(window.CurrentPanel, window.control(c.backTo)) << c.screen;
+    }
+    // Cancelling the settings leaves no account text on the screen.
+    EXPECT_TRUE(qobject_cast<QLineEdit*>(window.control("SPLoginE"))->text().isEmpty());
 }
 
 TEST_F(MenuTest, AHiddenFrameTakesNoClick) {
