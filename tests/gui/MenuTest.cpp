@@ -18,10 +18,13 @@
 
 #include "app/Controls.h"
 #include "app/Form.h"
+#include "app/TimerService.h"
 #include "common/FixedText.h"
+#include "contracts/Book.h"
 #include "contracts/Hostkit.h"
 #include "contracts/RSS.h"
 #include "tests/gui/WindowFixture.h"
+#include "tests/support/StoreServer.h"
 
 namespace quillbox::test {
 
@@ -285,6 +288,34 @@ TEST_F(MenuTest, ExitAndTheTrayCloseWriteTheListsOnce) {
                   std::string::npos)
             << byTray;
     }
+}
+
+TEST_F(MenuTest, TheTrayCloseDuringAnOperationLeavesOnlyOnceItHasReturned) {
+    StoreServer store({"--rule", "account:delay=20000"});
+    ASSERT_TRUE(store.running()) << store.error();
+    const EnvGuard storeUrl("QUILLBOX_STORE_URL", store.baseUrl());
+    m_trayAvailable = true;
+    TForm1& window = toMenu();
+    TRSSItem entry{};
+    setFieldText(entry.URL, std::string("http://127.0.0.1:9/feed.xml"));
+    ASSERT_EQ(AddToRSSList(1, &entry, window.RSSList.get()), kRssOk);
+    int feedsDuring = -1;
+    app::WindowTimer trigger(300, true, [&] {
+        trigger.setEnabled(false);
+        window.N2->trigger();
+        feedsDuring = window.RSSList->Count;  // not freed under the running operation
+    });
+    window.runOperation([&] {
+        TUserData user{};
+        user.Login.assign("reader");
+        user.Password.assign("Secret7");
+        LoadBookLibraryFromURL(window.Library.get(), window.Money.get(), user, false);
+    });
+    EXPECT_EQ(feedsDuring, 1);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.exitSaves(), 1);
+    EXPECT_NE(fileText(m_data.path() + "RSS/RSS.list").find("127.0.0.1:9/feed.xml"),
+              std::string::npos);
 }
 
 }  // namespace quillbox::test
