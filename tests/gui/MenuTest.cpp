@@ -160,7 +160,8 @@ TEST_F(MenuTest, UpdateWithoutALoginRefreshesOnlyTheFeeds) {
     TSystemInfo info{};
     LoadSystemInfo(&info);
     EXPECT_EQ(info.LastRSSUpdate.Year, window.Clock.Year);  // an empty list updates fine
-    EXPECT_EQ(info.LastRSSUpdate.Minute, window.Clock.Minute);
+    // The clock may have passed a full minute while the message was up.
+    EXPECT_LE((window.Clock.Minute - info.LastRSSUpdate.Minute + 60) % 60, 1);
     EXPECT_EQ(info.LastBookShelfUpdate.Year, 0);
     EXPECT_TRUE(window.label("MPUpdateRSSL")->text().startsWith(window.languageString(7)));
     EXPECT_FALSE(window.label("MPUpdateRSSL")->text().endsWith(QStringLiteral("- ")));
