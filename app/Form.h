@@ -148,6 +148,30 @@ class TForm1 : public QWidget {
     void openSettings(int fromMenu);
     void fillBalance();
     void RSSInfoBar();
+    // The news screen (FormNews.cpp): its list ten to a page, paging, adding
+    // through the edit, deleting the selected rows.
+    void connectNewsScreen();
+    int RSSLastPage() const;
+    void clampRSSPage();
+    void redrawRSSList();
+    void RSSLeftImgClick();
+    void RSSRightImgClick();
+    void RSSListBoxClick();
+    void RSSAddClick();
+    // Returns true when the key was taken (Escape, Enter).
+    bool RSSEditKeyPress(int key);
+    void RSSEditExit();
+    void AddRSS();
+    void RSSDeleteClick();
+    // Updating and saving the news (FormNewsSave.cpp).
+    void RSSUpdateClick();
+    void RSSSaveClick();
+    // Turns the news into one FB2 file: the RSS library's converter, which a
+    // test may replace.
+    std::function<std::uint8_t(TRSSList*, const char*, const char*, char*)> ConvertNews;
+    // Reader detection (FormReader.cpp).
+    void CopyTimerTimer();
+    std::array<bool, 26> ReaderMarkSeen{};
     // Feeds and dates shared by the menu, the news screen and the timers.
     void UpdateAllRSS();
     void SaveUpdateRSSDate();

@@ -32,7 +32,9 @@ const HoverGroup kHoverGroups[] = {
     {"MPSelectImg",
      {"MPRSSImg", "MPBookShelfImg", "MPBalanceImg", "MPUpdateImg", "MPSettingImg", "MPAboutImg",
       "MPTomeportImg", "MPMinimizeImg", "MPExitImg"}},
-    {"RSSSelectImg", {"RSSAddImg", "RSSMenuImg", "RSSDeleteImg", "RSSSaveImg", "RSSUpdateImg"}},
+    {"RSSSelectImg",
+     {"RSSAddImg", "RSSMenuImg", "RSSDeleteImg", "RSSSaveImg", "RSSUpdateImg"},
+     true},
     {"BSPSelectImg", {"BSPMenuImg", "BSPUpdateImg"}},
     {"BPSelectImg",
      {"BPMenuImg", "BPDownloadImg", "BPSaveDeviceImg", "BPDeletePCImg", "BPDeleteDeviceImg"},
@@ -113,6 +115,7 @@ void TForm1::connectControls() {
     if (ImageControl* arrow = image("APRightImg")) {
         arrow->onClick = [this] { APRightImgClick(); };
     }
+    connectNewsScreen();
     if (ImageControl* device = image("QuillboxImage")) {
         device->onMousePress = [this](QMouseEvent* event) {
             if (event->button() == Qt::LeftButton) {
@@ -224,9 +227,18 @@ bool sameLeft(const QWidget* frame, const QWidget* button) {
 }  // namespace
 
 void TForm1::RSSSelectImgClick() {
-    if (samePlace(control("RSSSelectImg"), control("RSSMenuImg"))) {
+    const QWidget* frame = control("RSSSelectImg");
+    if (samePlace(frame, control("RSSAddImg"))) {
+        RSSAddClick();
+    } else if (samePlace(frame, control("RSSMenuImg"))) {
         ViewUpdateData();
         SetScreenPanel(control("MenuPanel"));
+    } else if (samePlace(frame, control("RSSDeleteImg"))) {
+        RSSDeleteClick();
+    } else if (samePlace(frame, control("RSSSaveImg"))) {
+        RSSSaveClick();
+    } else if (samePlace(frame, control("RSSUpdateImg"))) {
+        RSSUpdateClick();
     }
 }
 

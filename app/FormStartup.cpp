@@ -57,10 +57,10 @@ TForm1::TForm1(StartOptions options)
       ColorTimer(15, false, [this] { ColorTimerTimer(); }),
       StartMenuTimer(1000, false, [this] { StartMenuTimerTimer(); }),
       TimeTimer(50, false, [this] { TimeTimerTimer(); }),
-      // Enabled at design; they stay off until the automatic updates and the
-      // reader detection are wired to them.
+      // Enabled at design; it stays off until the automatic updates are wired
+      // to it (the reader detection switches it on as it goes).
       UpdateTimer(30057, false, [] {}),
-      CopyTimer(1102, false, [] {}),
+      CopyTimer(1102, true, [this] { CopyTimerTimer(); }),
       ErrorTimer(2000, false,
                  [this] {
                      ErrorWaiting = false;
@@ -68,6 +68,7 @@ TForm1::TForm1(StartOptions options)
                  }),
       m_options(std::move(options)),
       m_application(std::make_unique<QtApplication>()) {
+    ConvertNews = &ConvertRSSListToFb2;
     std::memset(RSSList.get(), 0, sizeof(TRSSList));
     std::memset(Library.get(), 0, sizeof(TBookLibrary));
     std::memset(Money.get(), 0, sizeof(TMoney));
