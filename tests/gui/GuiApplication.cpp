@@ -1,5 +1,5 @@
-// The one QApplication of the GUI test binary, made before the first test on
-// the offscreen platform so no test needs a display.
+// The one QApplication of a GUI test binary (the window's and the controls'), made before the first
+// test on the offscreen platform so no test needs a display.
 
 #include <gtest/gtest.h>
 

@@ -26,15 +26,6 @@ namespace {
 
 using app::TForm1;
 
-// A click at the middle of a widget's place, given to whatever the window
-// has there (a hidden widget is not hit).
-void clickAt(TForm1& window, QWidget* target) {
-    const QPoint at = target->mapTo(&window, target->rect().center());
-    QWidget* hit = window.childAt(at);
-    ASSERT_NE(hit, nullptr);
-    QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFrom(&window, at));
-}
-
 void clickButton(TForm1& window, const char* button) {
     window.hoverButton("RSSSelectImg", window.control(button));
     clickAt(window, window.control("RSSSelectImg"));

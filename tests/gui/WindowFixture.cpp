@@ -1,6 +1,7 @@
 #include "tests/gui/WindowFixture.h"
 
 #include <QDir>
+#include <QTest>
 
 #include "app/TimerService.h"
 
@@ -10,6 +11,13 @@ void saveScreenshot(QWidget& window, const char* name) {
     const QString folder = QStringLiteral(QUILLBOX_BINARY_DIR "/gui-screenshots");
     QDir().mkpath(folder);
     window.grab().save(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
+
+void clickAt(app::TForm1& window, QWidget* target) {
+    const QPoint at = target->mapTo(&window, target->rect().center());
+    QWidget* hit = window.childAt(at);
+    ASSERT_NE(hit, nullptr);
+    QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFrom(&window, at));
 }
 
 WindowTest::WindowTest()

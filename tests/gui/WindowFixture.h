@@ -18,6 +18,9 @@
 namespace quillbox::test {
 
 void saveScreenshot(QWidget& window, const char* name);
+// A click at the middle of a widget's place, given to whatever the window has
+// there (a hidden widget is not hit).
+void clickAt(app::TForm1& window, QWidget* target);
 
 class WindowTest : public ::testing::Test {
   protected:
