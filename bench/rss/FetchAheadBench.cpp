@@ -9,7 +9,6 @@
 // the machine's load average at start and end. Exits 1 when a run could not be
 // completed (a feed failed), else 0.
 
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,12 +27,11 @@
 #include <vector>
 
 #include "bench/support/FeedDocuments.h"
+#include "bench/support/Spawn.h"
 #include "bench/support/StoreServerProcess.h"
 #include "common/FixedText.h"
 #include "contracts/RSS.h"
 #include "rss/FeedFetcher.h"
-
-extern char** environ;
 
 using namespace quillbox;
 
@@ -177,36 +175,16 @@ double oneAtATime(const std::vector<std::string>& urls, const std::string& run) 
 // Runs a command and returns what it wrote on stdout; throws when it cannot be
 // started or does not exit with 0.
 std::string commandOutput(std::vector<std::string> words) {
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    int out[2];
-    if (::pipe(out) != 0) {
-        throw std::runtime_error("pipe");
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    pid_t pid = -1;
-    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (spawned != 0) {
-        ::close(out[0]);
-        throw std::runtime_error("cannot start " + words[0]);
-    }
+    const bench::Spawned command = bench::spawnReadingOutput(words);
     std::string text;
     char buffer[4096];
     ssize_t count = 0;
-    while ((count = ::read(out[0], buffer, sizeof buffer)) > 0) {
+    while ((count = ::read(command.output, buffer, sizeof buffer)) > 0) {
         text.append(buffer, static_cast<std::size_t>(count));
     }
-    ::close(out[0]);
+    ::close(command.output);
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    ::waitpid(command.pid, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         throw std::runtime_error(words[0] + " failed");
     }

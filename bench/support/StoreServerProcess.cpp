@@ -1,13 +1,12 @@
 #include "bench/support/StoreServerProcess.h"
 
+#include "bench/support/Spawn.h"
+
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <stdexcept>
-
-extern char** environ;
 
 namespace quillbox::bench {
 
@@ -16,34 +15,15 @@ StoreServerProcess::StoreServerProcess(const std::vector<std::string>& arguments
     std::vector<std::string> words{QUILLBOX_STORE_SERVER_PATH, "--bind", bindAddress, "--port",
                                    "0"};
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-
-    int out[2];
-    if (::pipe(out) != 0) {
-        throw std::runtime_error("pipe");
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    const int spawned = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (spawned != 0) {
-        ::close(out[0]);
-        throw std::runtime_error("cannot start the store stand-in");
-    }
+    const Spawned server = spawnReadingOutput(words);
+    m_pid = server.pid;
     // The first line is "listening ADDRESS:PORT".
     std::string line;
     char c = 0;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') {
+    while (::read(server.output, &c, 1) == 1 && c != '\n') {
         line.push_back(c);
     }
-    ::close(out[0]);
+    ::close(server.output);
     const std::string prefix = "listening ";
     if (line.rfind(prefix, 0) != 0 || line.find(':') == std::string::npos) {
         ::kill(m_pid, SIGKILL);
