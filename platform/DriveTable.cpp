@@ -187,6 +187,8 @@ std::vector<MountEntry> parseMountInfo(std::string_view text) {
             continue;
         }
         MountEntry entry;
+        entry.mountId =
+            static_cast<unsigned>(std::strtoul(std::string(fields[0]).c_str(), nullptr, 10));
         if (!parseDeviceNumbers(fields[2], entry.major, entry.minor)) {
             continue;
         }
@@ -225,6 +227,33 @@ BlockDevice describeBlockDevice(unsigned major, unsigned minor, const std::strin
 
 std::vector<Drive> drivesFromMounts(const std::vector<MountEntry>& mounts,
                                     const std::string& sysfsRoot) {
+    // A cache of its own: every mount is looked up once.
+    BlockDeviceCache devices(sysfsRoot);
+    return drivesFromMounts(mounts, devices);
+}
+
+bool BlockDeviceCache::sysfsReadable() {
+    if (!m_readable) {
+        std::error_code error;
+        m_readable = std::filesystem::is_directory(m_sysfsRoot + "/dev/block", error);
+    }
+    return *m_readable;
+}
+
+BlockDevice BlockDeviceCache::describe(unsigned mountId, unsigned major, unsigned minor) {
+    const auto key = std::make_tuple(mountId, major, minor);
+    const auto known = m_known.find(key);
+    if (known != m_known.end()) {
+        return known->second;
+    }
+    ++m_lookups;
+    const BlockDevice device = describeBlockDevice(major, minor, m_sysfsRoot);
+    m_known.emplace(key, device);
+    return device;
+}
+
+std::vector<Drive> drivesFromMounts(const std::vector<MountEntry>& mounts,
+                                    BlockDeviceCache& devices) {
     std::vector<const MountEntry*> ordered;
     ordered.reserve(mounts.size());
     for (const MountEntry& entry : mounts) {
@@ -234,8 +263,7 @@ std::vector<Drive> drivesFromMounts(const std::vector<MountEntry>& mounts,
         return a->mountPoint < b->mountPoint;
     });
 
-    std::error_code error;
-    const bool sysfsReadable = std::filesystem::is_directory(sysfsRoot + "/dev/block", error);
+    const bool sysfsReadable = devices.sysfsReadable();
     // The root file system is C whatever it is (an overlay in a container, tmpfs on a live
     // system); it is non-removable unless sysfs says otherwise.
     Drive rootDrive{kFirstDrive, "", false, true};
@@ -260,7 +288,7 @@ std::vector<Drive> drivesFromMounts(const std::vector<MountEntry>& mounts,
         if (!seenDevices.insert({major, minor}).second && !isRoot) {
             continue;  // the same device mounted a second time
         }
-        const BlockDevice device = describeBlockDevice(major, minor, sysfsRoot);
+        const BlockDevice device = devices.describe(entry->mountId, major, minor);
         Drive drive;
         drive.mountPoint = isRoot ? std::string() : entry->mountPoint;
         drive.removable = device.removable;
@@ -290,7 +318,8 @@ std::vector<Drive> readDriveTable() {
     if (configured != nullptr && *configured != 0) {
         return drivesFromEnvironment(configured);
     }
-    return drivesFromMounts(parseMountInfo(readWholeFile("/proc/self/mountinfo")), "/sys");
+    static BlockDeviceCache devices("/sys");
+    return drivesFromMounts(parseMountInfo(readWholeFile("/proc/self/mountinfo")), devices);
 }
 
 std::optional<std::string> driveMountPoint(char letter) {

@@ -8,9 +8,11 @@
 // the root file system is C, every other mounted block device follows in
 // mount-point order; pseudo file systems are left out.
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace quillbox::platform {
@@ -22,7 +24,8 @@ struct Drive {
     bool hasMedium = false;
 };
 
-// Reads the table afresh (drives come and go).
+// Reads the table afresh (drives come and go): the mount table, and sysfs
+// once for each new mount.
 std::vector<Drive> readDriveTable();
 
 // Mount point of the drive with this letter ('A'..'Z', either case), if any.
@@ -31,6 +34,7 @@ std::optional<std::string> driveMountPoint(char letter);
 // One line of /proc/<pid>/mountinfo, with the octal escapes (\040 for a
 // space and so on) of the paths undone.
 struct MountEntry {
+    unsigned mountId = 0;  // unique while the mount lives; a new mount gets a new one
     unsigned major = 0;
     unsigned minor = 0;
     std::string root;        // the folder of the file system that is mounted
@@ -58,5 +62,30 @@ BlockDevice describeBlockDevice(unsigned major, unsigned minor, const std::strin
 // left out.
 std::vector<Drive> drivesFromMounts(const std::vector<MountEntry>& mounts,
                                     const std::string& sysfsRoot);
+
+// What sysfs said about the device of each mount, asked once per mount: a
+// device's kind does not change while it stays mounted, and a new mount (the
+// reader plugged in again) has a new mount id. Keeps the drive table of a
+// periodic scan down to reading the mount table.
+class BlockDeviceCache {
+  public:
+    explicit BlockDeviceCache(std::string sysfsRoot) : m_sysfsRoot(std::move(sysfsRoot)) {}
+    BlockDevice describe(unsigned mountId, unsigned major, unsigned minor);
+    // Whether sysfs can be read at all (asked once).
+    bool sysfsReadable();
+    // sysfs lookups made so far.
+    int lookups() const { return m_lookups; }
+    const std::string& sysfsRoot() const { return m_sysfsRoot; }
+
+  private:
+    std::string m_sysfsRoot;
+    std::map<std::tuple<unsigned, unsigned, unsigned>, BlockDevice> m_known;
+    std::optional<bool> m_readable;
+    int m_lookups = 0;
+};
+
+// drivesFromMounts with the devices described through the cache.
+std::vector<Drive> drivesFromMounts(const std::vector<MountEntry>& mounts,
+                                    BlockDeviceCache& devices);
 
 }  // namespace quillbox::platform

@@ -67,6 +67,7 @@ TEST(MountInfo, ParsesFieldsAndUndoesEscapes) {
     const std::vector<MountEntry> entries = parseMountInfo(kMountInfo);
     ASSERT_EQ(entries.size(), 12u);
     EXPECT_EQ(entries[0].mountPoint, "/proc");
+    EXPECT_GT(entries[5].mountId, 0u);
     EXPECT_EQ(entries[0].fileSystem, "proc");
     EXPECT_EQ(entries[3].major, 254u);
     EXPECT_EQ(entries[3].minor, 0u);
@@ -107,6 +108,19 @@ TEST(MountInfo, RealDrivesAreNumberedFromCInMountPointOrder) {
     EXPECT_EQ(drives[3].mountPoint, "/media/user/card");
     EXPECT_TRUE(drives[3].removable);   // reports removable media
     EXPECT_FALSE(drives[3].hasMedium);  // no card in it
+
+    // A periodic scan asks sysfs once per mount: later scans read only the
+    // mount table, and a new mount (plugged in again) is looked up afresh.
+    BlockDeviceCache devices(sysfs.path());
+    std::vector<MountEntry> mounts = parseMountInfo(kMountInfo);
+    ASSERT_EQ(drivesFromMounts(mounts, devices).size(), 4u);
+    const int firstScan = devices.lookups();
+    EXPECT_EQ(drivesFromMounts(mounts, devices).size(), 4u);
+    EXPECT_EQ(devices.lookups(), firstScan);
+    mounts[5].mountId += 1000;
+    const std::vector<Drive> again = drivesFromMounts(mounts, devices);
+    EXPECT_EQ(devices.lookups(), firstScan + 1);
+    EXPECT_TRUE(again[2].removable);
 }
 
 TEST(MountInfo, AtMostTwentyFourDrivesAndCIsTheRootEvenWithoutAnEntry) {
