@@ -63,6 +63,7 @@ struct HttpPool::Impl {
         EasyTransfer easy;
         std::string host;
         bool running = false;
+        bool urgent = false;
 
         Entry(const HttpRequest& request, BodySink sink)
             : easy(request, std::move(sink), EasyTransfer::Kind::Get), host(hostKey(request.url)) {}
@@ -135,8 +136,12 @@ struct HttpPool::Impl {
     void startQueued() {
         for (auto at = queue.begin(); at != queue.end() && runningCount < limits.maxTransfers;) {
             Entry& entry = *entries.at(*at);
+            // The last slot of a host is kept for urgent transfers, so that
+            // the one the caller waits for never queues behind the others.
+            const std::size_t slots =
+                entry.urgent || limits.maxPerHost == 1 ? limits.maxPerHost : limits.maxPerHost - 1;
             const auto busy = perHost.find(entry.host);
-            if (busy != perHost.end() && busy->second >= limits.maxPerHost) {
+            if (busy != perHost.end() && busy->second >= slots) {
                 ++at;
                 continue;
             }
@@ -231,6 +236,7 @@ HttpPool::Id HttpPool::add(const HttpRequest& request, BodySink sink, bool urgen
     if (!ready && !entry->easy.outcome) {
         entry->easy.outcome.emplace(failure(HttpFailure::Other, "libcurl could not make a handle"));
     }
+    entry->urgent = urgent;
     m_impl->entries.emplace(id, std::move(entry));
     if (ready) {
         if (urgent) {
@@ -243,6 +249,9 @@ HttpPool::Id HttpPool::add(const HttpRequest& request, BodySink sink, bool urgen
 }
 
 void HttpPool::hurry(Id id) {
+    if (const auto found = m_impl->entries.find(id); found != m_impl->entries.end()) {
+        found->second->urgent = true;
+    }
     auto& queue = m_impl->queue;
     const auto at = std::find(queue.begin(), queue.end(), id);
     if (at != queue.end()) {

@@ -3,7 +3,8 @@
 // caller queues transfers and moves them all on with step(). At most
 // maxTransfers run at once and at most maxPerHost to one host (scheme, name
 // and port of the address); the others wait in the queue, in order, and a host
-// that is busy never holds back the transfers to other hosts behind it.
+// that is busy never holds back the transfers to other hosts behind it. The
+// last slot of a host is kept for urgent (or hurried) transfers.
 
 #include <chrono>
 #include <cstddef>
@@ -31,9 +32,10 @@ class HttpPool {
     HttpPool& operator=(const HttpPool&) = delete;
 
     // Queues a GET and returns its id (never 0). With a sink the body goes to
-    // the sink only. urgent: ahead of every queued transfer.
+    // the sink only. urgent: ahead of every queued transfer, and allowed the
+    // host's last slot.
     Id add(const HttpRequest& request, BodySink sink = BodySink(), bool urgent = false);
-    // Moves a queued transfer to the front of the queue.
+    // Makes a transfer urgent and moves it to the front of the queue.
     void hurry(Id id);
     // Starts what the limits allow and moves every running transfer on,
     // waiting at most `wait` (capped at 20 ms) for the network. An exception a

@@ -216,6 +216,11 @@ Result<HttpResponse> fetchAsked(Session& session, std::size_t position, const st
     const HttpPool::Id id = answer->id;
     try {
         topUp(session, position);
+        // The window's events are handled at least once a feed, also when its
+        // answer came ahead and nothing is waited for.
+        if (pump) {
+            pump();
+        }
         Clock::time_point lastPump = Clock::now();
         while (session.pool.contains(id) && !session.pool.finished(id)) {
             session.pool.step(kPollSlice);

@@ -283,15 +283,17 @@ TEST(FetchAhead, NoMoreThanTwoConnectionsToOneHost) {
     limits.maxTransfers = 5;
     const LimitsForTest scope(limits);
     TempDir folder;
-    const UpdateRun run = updateEach(feeds, folder.path(), quickOptions(now), true);
+    rss::UpdateOptions options = quickOptions(now);
+    int pumped = 0;
+    options.network.pump = [&pumped] { ++pumped; };
+    const UpdateRun run = updateEach(feeds, folder.path(), options, true);
     EXPECT_EQ(run.results, std::vector<int>(30, kRssOk));
-    int inAll = 0;
+    EXPECT_GE(pumped, 30);  // the window is served once a feed, also for answers that came ahead
     for (const auto& host : hosts) {
         EXPECT_LE(host->connections("most"), 2);
-        inAll += host->connections("most");
+        EXPECT_GE(host->connections("most"), 1);  // every host was asked
     }
-    EXPECT_EQ(hosts[0]->connections("most"), 2);
-    EXPECT_GE(inAll, 5);  // each host was busy, up to the limit in all
+    EXPECT_GT(rss::aheadFigures().used, 20u);  // and most answers came ahead
 }
 
 TEST(FetchAhead, AStopEndsEveryTransferAndRecordsNothing) {
