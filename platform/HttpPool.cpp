@@ -76,6 +76,7 @@ struct HttpPool::Impl {
     std::unordered_map<std::string, std::size_t> perHost;
     std::deque<Id> queue;
     std::size_t runningCount = 0;
+    std::size_t finishedCount = 0;  // transfers ended so far
     Id nextId = 1;
     Clock::time_point lastStep;
     std::exception_ptr pendingException;
@@ -164,6 +165,7 @@ struct HttpPool::Impl {
             Entry& entry = *entries.at(found->second);
             stopRunning(entry);
             entry.easy.finish(code);
+            ++finishedCount;
             if (entry.easy.sinkException && !pendingException) {
                 pendingException = entry.easy.sinkException;
             }
@@ -207,8 +209,10 @@ struct HttpPool::Impl {
         }
         startQueued();
         if (runningCount > 0 && multi) {
+            const std::size_t finishedBefore = finishedCount;
             perform();
-            if (runningCount > 0 && wait.count() > 0) {
+            // A transfer that just ended is news for the caller: no waiting.
+            if (runningCount > 0 && wait.count() > 0 && finishedCount == finishedBefore) {
                 curl_multi_poll(multi.get(), nullptr, 0,
                                 static_cast<int>(std::min(wait, kPollSlice).count()), nullptr);
                 perform();

@@ -173,6 +173,10 @@ int main(int argc, char** argv) {
     connections.install(server, kWorkerThreads);
     // Idle and silent connections are given up soon, so that stopping is quick.
     server.set_keep_alive_timeout(1);
+    // Answers go out at once, as a real web server sends them: without it a
+    // reused connection waits for the client's delayed acknowledgement
+    // between the head and the body.
+    server.set_tcp_nodelay(true);
     server.set_read_timeout(2);
     storeserver::StoreRoutes routes(
         std::move(fixtures), storeserver::StaticFiles(options.staticFolder), rules, connections);
