@@ -96,6 +96,18 @@ std::string feedOf(const std::string& title, std::int64_t now) {
                           now - 600, "<p>Text of " + title + "</p>"}});
 }
 
+// Serves count feeds f0.xml, f1.xml, ... titled F0, F1, ... and returns their
+// addresses in order.
+std::vector<std::string> serveNumbered(ServedFeeds& served, int count, std::int64_t now) {
+    std::vector<std::string> urls;
+    for (int i = 0; i < count; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".xml";
+        served.put(name, feedOf("F" + std::to_string(i), now));
+        urls.push_back(served.url(name));
+    }
+    return urls;
+}
+
 // Whether any file of the feed's store (news, keys, failure) is below folder.
 bool anythingStoredFor(const std::string& folder, const std::string& url) {
     const std::string store = rss::storePath(folder, rss::feedIdentity(url));
@@ -214,11 +226,7 @@ TEST(FetchAhead, AProxyRefusingTheLoginStopsTheUpdateWithNothingStoredPastIt) {
     ProxyFixture proxy("reader", "pass-word");
     ASSERT_TRUE(served.running() && proxy.running()) << served.error() << proxy.error();
     const std::int64_t now = nowSeconds();
-    std::vector<std::string> urls;
-    for (int i = 0; i < 5; ++i) {
-        served.put("f" + std::to_string(i) + ".xml", feedOf("F" + std::to_string(i), now));
-        urls.push_back(served.url("f" + std::to_string(i) + ".xml"));
-    }
+    const std::vector<std::string> urls = serveNumbered(served, 5, now);
     KeptList feeds(urls);
     const LimitsForTest limits{rss::AheadLimits{}};
     TempDir folder;
@@ -300,11 +308,7 @@ TEST(FetchAhead, AStopEndsEveryTransferAndRecordsNothing) {
     ServedFeeds served({}, {"--rule", "static:delay=3000"});
     ASSERT_TRUE(served.running()) << served.error();
     const std::int64_t now = nowSeconds();
-    std::vector<std::string> urls;
-    for (int i = 0; i < 6; ++i) {
-        served.put("f" + std::to_string(i) + ".xml", feedOf("F" + std::to_string(i), now));
-        urls.push_back(served.url("f" + std::to_string(i) + ".xml"));
-    }
+    const std::vector<std::string> urls = serveNumbered(served, 6, now);
     {
         KeptList feeds(urls);
         const LimitsForTest limits{rss::AheadLimits{}};
