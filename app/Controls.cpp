@@ -51,7 +51,9 @@ void ImageControl::mouseMoveEvent(QMouseEvent* event) {
     if (onMouseMove) {
         onMouseMove(event);
     }
-    QWidget::mouseMoveEvent(event);
+    // Taken here: passed on, the move would reach the panel below, whose
+    // moves hide the highlight frame this one has just shown.
+    event->accept();
 }
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {

@@ -122,6 +122,17 @@ TEST_F(MenuTest, EveryScreenLeadsBack) {
     EXPECT_TRUE(qobject_cast<QLineEdit*>(window.control("SPLoginE"))->text().isEmpty());
 }
 
+TEST_F(MenuTest, ThePointerOverAButtonShowsItsFrameAndOffItHidesIt) {
+    TForm1& window = toMenu();
+    window.show();
+    QWidget* icon = window.control("MPBookShelfImg");
+    QTest::mouseMove(&window, icon->mapTo(&window, icon->rect().center()));
+    EXPECT_TRUE(window.control("MPSelectImg")->isVisible());
+    EXPECT_EQ(window.control("MPSelectImg")->pos(), icon->pos());
+    QTest::mouseMove(&window, window.control("MPUpdateRSSL")->mapTo(&window, QPoint(2, 2)));
+    EXPECT_FALSE(window.control("MPSelectImg")->isVisible());
+}
+
 TEST_F(MenuTest, AHiddenFrameTakesNoClick) {
     TForm1& window = toMenu();
     window.hoverButton("MPSelectImg", window.control("MPAboutImg"));
