@@ -21,22 +21,12 @@ bool VerifyTitle(char* text) {
     return true;
 }
 
-std::string bookFileName(const TBook& book) {
-    std::string name(fieldText(book.Title));
-    name += fieldText(book.BookType);
-    return withoutFileNameCharacters(name);
-}
-
 std::string bookFilePath(std::string_view folder, const TBook& book) {
-    const std::string name = bookFileName(book);
-    if (name.empty() || name == "." || name == "..") {
+    const std::string relative = bookRelativePath(book);
+    if (relative.empty()) {
         return {};
     }
-    std::string path(folder);
-    path += safeFolderName(fieldText(book.ShelfName));
-    path += '\\';
-    path += name;
-    return platform::toNativePath(path);
+    return platform::toNativePath(std::string(folder) + relative);
 }
 
 std::string computerCopyPath(const TBook& book) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/BookTypes.h"
+#include "common/SafeFolderName.h"
 
 namespace quillbox::book {
 
@@ -14,8 +15,7 @@ namespace quillbox::book {
 // everything else in order. The text never grows. Returns true.
 bool VerifyTitle(char* text);
 
-// Title + BookType passed through VerifyTitle's rule.
-std::string bookFileName(const TBook& book);
+using quillbox::bookFileName;
 
 // The one place that builds the path of a book's file, for every use: the
 // check for copies on the computer, the download, copies to and deletions on

@@ -6,6 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "common/BookTypes.h"
+#include "common/FixedText.h"
+
 namespace quillbox {
 
 // True for the nine characters that never appear in a file or folder name.
@@ -47,6 +50,26 @@ inline std::string safeFolderName(std::string_view shelfName) {
         return "_";
     }
     return name;
+}
+
+// A book's file name: Title followed by BookType, the removed characters
+// dropped.
+inline std::string bookFileName(const TBook& book) {
+    std::string name(fieldText(book.Title));
+    name += fieldText(book.BookType);
+    return withoutFileNameCharacters(name);
+}
+
+// Where a book's file lives below a books folder (the computer's "Books/" or a
+// reader's root): its shelf's safe folder, a backslash, its file name, as ANSI
+// text for the path normaliser. Empty when the book has no usable file name
+// (empty, "." or ".."), so that nothing is ever built from it.
+inline std::string bookRelativePath(const TBook& book) {
+    const std::string name = bookFileName(book);
+    if (name.empty() || name == "." || name == "..") {
+        return {};
+    }
+    return safeFolderName(fieldText(book.ShelfName)) + '\\' + name;
 }
 
 }  // namespace quillbox
