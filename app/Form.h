@@ -29,6 +29,7 @@
 #include "common/SystemTypes.h"
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -147,6 +148,44 @@ class TForm1 : public QWidget {
     void prepareHelpPage1();
     void openSettings(int fromMenu);
     void fillBalance();
+    // The bookshelf screen (FormShelves.cpp): the account's shelves ten to a
+    // page, the choice of a shelf, the update from the store.
+    void connectShelfScreen();
+    void BookShelfInfoBar();
+    void redrawShelfList();
+    void BSPLeftImgClick();
+    void BSPRightImgClick();
+    void BSPListBoxMouseDown(int y);
+    void updateBookShelves();
+    // Brings the library up to date from the store with UserData and keeps
+    // the chosen shelf consistent with the library that results. Sets and
+    // returns LibraryResult.
+    std::uint8_t updateLibraryFromStore();
+    // Takes the chosen shelf afresh from the library (after a rebuild): the
+    // shelf with the same Id and Name, or none, and then the book screen, if
+    // shown, gives way to the bookshelf screen.
+    void takeShelfAfresh();
+    // The library's own record of the chosen shelf; null when there is none.
+    TBookShelf* chosenLibraryShelf();
+    // The book screen (FormBooks.cpp): the chosen shelf's books ten to a page
+    // with their marks and check boxes, and the actions on the ticked books.
+    void connectBookScreen();
+    void BookInfoBar();
+    int BookLastPage() const;
+    void redrawBookList();
+    void clearBookRowControls();
+    void BPLeftImgClick();
+    void BPRightImgClick();
+    // mode 1: to the computer's Books/ folder; mode 0: to folder (a reader's
+    // root, "E:/"), leaving the window disabled for the caller.
+    void Download(const std::string& folder, int mode);
+    void DeleteFileFromComp();
+    // Copying to and deleting from the reader (FormBookCopy.cpp).
+    void saveBooksToReader();
+    void DeleteFileFromDevice();
+    // The ticked book of a row (1..10) of the page shown; null when the row is
+    // not ticked or lies past the shelf's last book.
+    TBook* tickedBook(int row);
     void RSSInfoBar();
     // The news screen (FormNews.cpp): its list ten to a page, paging, adding
     // through the edit, deleting the selected rows.
@@ -217,6 +256,15 @@ class TForm1 : public QWidget {
     bool StartMenuArmed = false;
     int ReaderDrive = 0;
     int BookShelfPage = 0;
+    // The chosen shelf: a copy of the library's record (sharing its books),
+    // its row on the page it was chosen from, and its place in the library.
+    TBookShelf CurrentShelf{};
+    int CurrentShelfRow = 0;
+    int CurrentShelfIndex = -1;
+    std::uint8_t LibraryResult = 0;
+    // The book screen's row controls: three marks a row, then the check boxes.
+    std::array<ImageControl*, 30> BookMarkImages{};
+    std::array<QCheckBox*, 10> BookCheckBoxes{};
     int BookPage = 0;
     int RSSPage = 0;
     bool DragActive = false;
@@ -266,6 +314,13 @@ class TForm1 : public QWidget {
     void updateInputMask();
     void saveOnExit();
     void runStartUpCommand();
+    // Deletes the file of a book below folder (the computer's Books/ or a
+    // reader's root); true when it is gone afterwards. root must be there.
+    static bool removeBookFile(const std::string& folder, const std::string& root,
+                               const TBook& book);
+    // The delete actions: the ticked books with flag lose their file below
+    // folder, and the flag with it.
+    void deleteTickedBooks(const std::string& folder, const std::string& root, std::uint16_t flag);
 
     StartOptions m_options;
     std::string m_dataFolder;

@@ -116,6 +116,8 @@ void TForm1::connectControls() {
         arrow->onClick = [this] { APRightImgClick(); };
     }
     connectNewsScreen();
+    connectShelfScreen();
+    connectBookScreen();
     if (ImageControl* device = image("QuillboxImage")) {
         device->onMousePress = [this](QMouseEvent* event) {
             if (event->button() == Qt::LeftButton) {
@@ -178,11 +180,7 @@ void TForm1::MPSelectImgClick() {
             ShowHourglass();
             UpdateAllRSS();
             LoadUserData(&UserData);
-            std::uint8_t libraryResult = 0;
-            if (UserData.Login.Length != 0) {
-                libraryResult = LoadBookLibraryFromURL(Library.get(), Money.get(), UserData, false);
-            }
-            if (libraryResult == kBookUpdateDone) {
+            if (UserData.Login.Length != 0 && updateLibraryFromStore() == kBookUpdateDone) {
                 SaveUpdateBookShelfDate();
             }
             ViewUpdateData();
@@ -193,6 +191,7 @@ void TForm1::MPSelectImgClick() {
     } else if (chosen == "MPBookShelfImg") {
         LoadUserData(&UserData);
         if (UserData.Login.Length != 0 && UserData.Password.Length != 0) {
+            redrawShelfList();
             SetScreenPanel(control("BookShelfPanel"));
         } else {
             openSettings(0);
@@ -243,23 +242,28 @@ void TForm1::RSSSelectImgClick() {
 }
 
 void TForm1::BSPSelectImgClick() {
-    if (sameLeft(control("BSPSelectImg"), control("BSPMenuImg"))) {
+    const QWidget* frame = control("BSPSelectImg");
+    if (sameLeft(frame, control("BSPMenuImg"))) {
         ViewUpdateData();
         SetScreenPanel(control("MenuPanel"));
+    } else if (sameLeft(frame, control("BSPUpdateImg"))) {
+        updateBookShelves();
     }
 }
 
 void TForm1::BPSelectImgClick() {
-    if (samePlace(control("BPSelectImg"), control("BPMenuImg"))) {
-        // The rows' marks and check boxes are cleared for the next shelf.
-        for (QWidget* row : control("BookPanel")->findChildren<QWidget*>()) {
-            if (row->objectName().startsWith(QStringLiteral("BookMark")) ||
-                row->objectName().startsWith(QStringLiteral("BookCheckBox"))) {
-                row->hide();
-                setChecked(row, false);
-            }
-        }
+    const QWidget* frame = control("BPSelectImg");
+    if (samePlace(frame, control("BPDownloadImg"))) {
+        Download(std::string(), 1);
+    } else if (samePlace(frame, control("BPDeletePCImg"))) {
+        DeleteFileFromComp();
+    } else if (samePlace(frame, control("BPMenuImg"))) {
+        clearBookRowControls();
         SetScreenPanel(control("BookShelfPanel"));
+    } else if (samePlace(frame, control("BPSaveDeviceImg"))) {
+        saveBooksToReader();
+    } else if (samePlace(frame, control("BPDeleteDeviceImg"))) {
+        DeleteFileFromDevice();
     }
 }
 
@@ -334,15 +338,16 @@ void TForm1::openSettings(int fromMenu) {
 }
 
 void TForm1::fillBalance() {
+    // The amounts and payment texts are the store's, in the system code page
+    // like every other store text, whatever the interface language.
     setLabel(control("Label23"),
-             languageString(9) + QStringLiteral(": ") + fromCharset(Money->Balance, 204));
+             languageString(9) + QStringLiteral(": ") + fromAnsi(Money->Balance));
     for (int i = 1; i <= 5; ++i) {
         QWidget* line = control("Label" + std::to_string(23 + i));
         if (Money->PaymentCount >= i) {
             const TPayment& payment = Money->Payments[i];
-            setLabel(line, fromCharset(payment.Date, 204) + QLatin1Char(' ') +
-                               fromCharset(payment.Type, 204) + QLatin1Char(' ') +
-                               fromCharset(payment.Summ, 204));
+            setLabel(line, fromAnsi(payment.Date) + QLatin1Char(' ') + fromAnsi(payment.Type) +
+                               QLatin1Char(' ') + fromAnsi(payment.Summ));
         } else {
             setLabel(line, QString());
         }

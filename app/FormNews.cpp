@@ -8,15 +8,14 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
-#include <QStyledItemDelegate>
 #include <algorithm>
-#include <cmath>
 #include <functional>
 #include <string>
 #include <utility>
 
 #include "app/Controls.h"
 #include "app/Form.h"
+#include "app/ListRows.h"
 #include "app/QtHost.h"
 #include "common/FixedText.h"
 #include "contracts/Hostkit.h"
@@ -43,85 +42,6 @@ QLineEdit* editOf(const TForm1& window) {
     return qobject_cast<QLineEdit*>(window.control("RSSEdit"));
 }
 
-// Runs a handler for every event a watched object receives, before it does;
-// the handler's true keeps the event from it. Owned by the watched object.
-class EventHook : public QObject {
-  public:
-    EventHook(QObject* watched, std::function<bool(QEvent*)> handler)
-        : QObject(watched), m_handler(std::move(handler)) {
-        watched->installEventFilter(this);
-    }
-    bool eventFilter(QObject*, QEvent* event) override { return m_handler(event); }
-
-  private:
-    std::function<bool(QEvent*)> m_handler;
-};
-
-// Draws the list's rows: the feed of the current page in two lines on a
-// background that tells selected, odd and even rows apart; rows past the last
-// feed stay white.
-class FeedRowDelegate : public QStyledItemDelegate {
-  public:
-    FeedRowDelegate(TForm1& window, QListWidget* list)
-        : QStyledItemDelegate(list), m_window(window), m_list(list) {}
-
-    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
-        return QSize(1, m_list->property("itemHeight").toInt());
-    }
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        m_window.RSSInfoBar();
-        const QRect row = option.rect;
-        painter->save();
-        painter->fillRect(row, Qt::white);
-        const int n = kRows * m_window.RSSPage + index.row() + 1;
-        if (n <= m_window.RSSList->Count) {
-            const bool selected = (option.state & QStyle::State_Selected) != 0;
-            QColor background = n % 2 == 1 ? QColor(Qt::white) : QColor(230, 230, 230);
-            if (selected) {
-                background = QColor(180, 180, 180);
-            }
-            painter->fillRect(row, background);
-            const TRSSItem& feed = *m_window.RSSList->Items[n - 1];
-            // Rectangles as left, top, right, bottom, right and bottom exclusive.
-            const int left = row.x();
-            const int top = row.y();
-            const int right = row.x() + row.width();
-            const int bottom = row.y() + row.height();
-            drawLine(painter,
-                     QRect(QPoint(left + s(5), top + s(1)),
-                           QPoint(right - s(5) - 1, bottom - s(15) - 1)),
-                     9, fromAnsi(std::string(fieldText(feed.Title)).c_str()));
-            drawLine(painter,
-                     QRect(QPoint(left + s(5), top + s(16)),
-                           QPoint(right - s(5) - 1, bottom - s(2) - 1)),
-                     7, fromAnsi(std::string(fieldText(feed.URL)).c_str()));
-        }
-        painter->restore();
-    }
-
-  private:
-    int s(int x) const { return roundEven(x * m_window.Scale); }
-
-    // One line of text from the rectangle's top left, clipped to it, in Arial
-    // bold of the given size in points at the window's pixels per inch.
-    void drawLine(QPainter* painter, const QRect& rect, int points, const QString& text) const {
-        QFont font(QStringLiteral("Arial"));
-        const int pixelsPerInch = roundEven(96 * m_window.Scale);
-        font.setPixelSize(static_cast<int>(std::lround(points * pixelsPerInch / 72.0)));
-        font.setBold(true);
-        painter->setFont(font);
-        painter->setPen(Qt::black);
-        painter->setClipRect(rect);
-        painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
-        painter->setClipping(false);
-    }
-
-    TForm1& m_window;
-    QListWidget* m_list;
-};
-
 // Whether the edit still shows the prompt rather than a typed address.
 bool showsPrompt(const QString& text, const QString& prompt) {
     return !prompt.isEmpty() && text.contains(prompt);
@@ -137,17 +57,24 @@ void TForm1::connectNewsScreen() {
         right->onClick = [this] { RSSRightImgClick(); };
     }
     if (QListWidget* list = listOf(*this)) {
-        list->setItemDelegate(new FeedRowDelegate(*this, list));
+        // The feed of each row in two lines on a background that tells
+        // selected, odd and even rows apart; rows past the last feed stay white.
+        prepareRowList(
+            list, [this](QPainter& painter, const QStyleOptionViewItem& option, int index) {
+                RSSInfoBar();
+                painter.fillRect(option.rect, Qt::white);
+                const int n = kRows * RSSPage + index + 1;
+                if (n > RSSList->Count) {
+                    return;
+                }
+                const bool selected = (option.state & QStyle::State_Selected) != 0;
+                painter.fillRect(option.rect, selected ? QColor(180, 180, 180) : bandColour(n));
+                const TRSSItem& feed = *RSSList->Items[n - 1];
+                drawRowLines(painter, option.rect, Scale,
+                             fromAnsi(std::string(fieldText(feed.Title)).c_str()),
+                             fromAnsi(std::string(fieldText(feed.URL)).c_str()));
+            });
         list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        QPalette palette = list->palette();
-        palette.setColor(QPalette::Base, Qt::white);
-        list->setPalette(palette);
-        list->clear();
-        for (int row = 0; row < kRows; ++row) {
-            list->addItem(QString());
-        }
         connect(list, &QListWidget::itemSelectionChanged, this, [this] { RSSListBoxClick(); });
         new EventHook(list, [this](QEvent* event) {
             if (event->type() == QEvent::KeyPress &&

@@ -196,8 +196,14 @@ void TForm1::SetScreenPanel(QWidget* panelToShow) {
         colour->show();
         colour->raise();
     }
+    QWidget* books = control("BookPanel");
     if (CurrentPanel != nullptr) {
         CurrentPanel->hide();
+    }
+    // The book screen's ticks belong to the shelf shown: they go whenever
+    // the screen is left or reached, by any way.
+    if (books != nullptr && (CurrentPanel == books || panelToShow == books)) {
+        clearBookRowControls();
     }
     TimerService& timers = TimerService::instance();
     FadeIn = false;
@@ -207,6 +213,9 @@ void TForm1::SetScreenPanel(QWidget* panelToShow) {
     ColorTimer.setEnabled(true);
     timers.waitUntil([this] { return !ColorTimer.enabled(); });
     CurrentPanel = panelToShow;
+    if (CurrentPanel != nullptr && CurrentPanel == books) {
+        redrawBookList();
+    }
     if (CurrentPanel != nullptr) {
         CurrentPanel->show();
         CurrentPanel->raise();

@@ -177,12 +177,14 @@ void TForm1::FormCreate() {
             }
             image->move(roundEven(lefts[mark] * Scale), top);
             image->hide();
+            BookMarkImages[static_cast<std::size_t>(3 * (row - 1) + mark)] = image;
         }
         auto* box = new QCheckBox(books);
         box->setObjectName(QStringLiteral("BookCheckBox%1").arg(row));
         box->setGeometry(roundEven(5 * Scale), top, roundEven(17 * Scale), roundEven(17 * Scale));
         box->setChecked(false);
         box->hide();
+        BookCheckBoxes[static_cast<std::size_t>(row - 1)] = box;
     }
 
     // 14: the start-up timer, and the buttons laid out around their pictures.

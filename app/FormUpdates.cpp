@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/Form.h"
+#include "app/ListRows.h"
 #include "app/QtHost.h"
 #include "common/FixedText.h"
 #include "contracts/Hostkit.h"
@@ -12,8 +13,6 @@
 
 namespace quillbox::app {
 namespace {
-
-constexpr int kRowsPerPage = 10;
 
 QString twoDigits(int value) {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
@@ -79,21 +78,8 @@ void TForm1::ViewUpdateData() {
 }
 
 void TForm1::RSSInfoBar() {
-    const int count = RSSList->Count;
-    const int lastPage = count > 0 ? (count - 1) / kRowsPerPage : 0;
-    const int first = kRowsPerPage * RSSPage + 1;
-    const int last = RSSPage < lastPage ? first + kRowsPerPage - 1 : count;
-    if (QLabel* pages = label("RSSPagesL")) {
-        pages->setText(QString::number(first) + QLatin1Char('-') + QString::number(last) +
-                       QLatin1Char(' ') + languageString(1) + QLatin1Char(' ') +
-                       QString::number(count));
-    }
-    if (QWidget* left = control("RSSLeftImg")) {
-        left->setVisible(RSSPage > 0);
-    }
-    if (QWidget* right = control("RSSRightImg")) {
-        right->setVisible(RSSPage < lastPage);
-    }
+    showPageLine(control("RSSPagesL"), control("RSSLeftImg"), control("RSSRightImg"), RSSPage,
+                 RSSList->Count, languageString(1));
 }
 
 }  // namespace quillbox::app
