@@ -73,7 +73,7 @@ QUILLBOX_EXPORT bool CopyFileToDevice(const char* source, const char* destinatio
 }
 
 QUILLBOX_EXPORT void AutoRunOn() {
-    guardExport([] { platform::enableAutostart(platform::programFolder() + "quillbox"); });
+    guardExport([] { platform::enableAutostart(platform::executableFolder() + "quillbox"); });
 }
 
 QUILLBOX_EXPORT void AutoRunOff() {

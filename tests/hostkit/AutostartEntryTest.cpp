@@ -3,6 +3,7 @@
 
 #include "contracts/Hostkit.h"
 #include "platform/Autostart.h"
+#include "platform/ProgramFolder.h"
 #include "tests/hostkit/HostkitFixture.h"
 
 using namespace quillbox;
@@ -15,8 +16,9 @@ TEST_F(AutostartEntryTest, AutoRunOnWritesTheEntryAndAutoRunOffRemovesIt) {
     const std::string entry = root().file("config/autostart/quillbox.desktop");
     AutoRunOn();
     ASSERT_TRUE(fileExists(entry));
+    // The program that runs, wherever QUILLBOX_HOME puts its data.
     EXPECT_EQ(readFile(entry), "[Desktop Entry]\nType=Application\nName=Quillbox\nExec=\"" +
-                                   programFolder() +
+                                   platform::executableFolder() +
                                    "quillbox\" auto\nTerminal=false\n"
                                    "X-GNOME-Autostart-enabled=true\n");
     AutoRunOn();
