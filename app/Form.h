@@ -180,6 +180,24 @@ class TForm1 : public QWidget {
     // root, "E:/"), leaving the window disabled for the caller.
     void Download(const std::string& folder, int mode);
     void DeleteFileFromComp();
+    // The settings screen (FormSettings.cpp). The period choosers keep their
+    // values here until Save copies them into SystemInfo.
+    void connectSettingsScreen();
+    void SPUpdateRSSCBClick();
+    void SPUpdateBSCBClick();
+    void SPUpdateRSSLeftImgClick();
+    void SPUpdateRSSRightImgClick();
+    void SPUpdateBSLeftImgClick();
+    void SPUpdateBSRightImgClick();
+    void SPUseProxyCBClick();
+    void SPLangLeftImgClick();
+    void SPLangRightImgClick();
+    void saveSettings();
+    void cancelSettings();
+    int SettingsRSSPeriod = 1;
+    int SettingsBSPeriod = 1;
+    // The automatic updates (FormAutoUpdate.cpp).
+    void UpdateTimerTimer();
     // Copying to and deleting from the reader (FormBookCopy.cpp).
     void saveBooksToReader();
     void DeleteFileFromDevice();
@@ -314,6 +332,10 @@ class TForm1 : public QWidget {
     void updateInputMask();
     void saveOnExit();
     void runStartUpCommand();
+    void showPeriodLabels();
+    void setLabelText(std::string_view name, const QString& text);
+    // Loads the language of a used slot in 1..25 other than the one loaded.
+    void switchLanguage(int slot);
     // Deletes the file of a book below folder (the computer's Books/ or a
     // reader's root); true when it is gone afterwards. root must be there.
     static bool removeBookFile(const std::string& folder, const std::string& root,
@@ -338,6 +360,8 @@ class TForm1 : public QWidget {
     QSystemTrayIcon* m_tray = nullptr;
     bool m_noTrayShown = false;
     QRegion m_deviceRegion;
+    bool m_userDataLoaded = true;          // the settings screen read the stored account
+    QStringList m_accountShown;            // the account edits' texts as the screen opened
     std::vector<QObject*> m_hoverTargets;  // buttons and frames: moves over them keep a frame
 };
 

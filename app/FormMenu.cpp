@@ -2,13 +2,10 @@
 // uses for its picture buttons, the menu's nine items, the help screen's two
 // pages, the settings screen's opening and the balance screen's lines.
 
-#include <QCheckBox>
 #include <QDesktopServices>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QUrl>
-#include <cstring>
 #include <utility>
 
 #include "app/Controls.h"
@@ -52,18 +49,6 @@ constexpr std::string_view kMenuOrder[] = {"MPExitImg",     "MPRSSImg",       "M
 void setLabel(QWidget* widget, const QString& text) {
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(text);
-    }
-}
-
-void setEdit(QWidget* widget, const QString& text) {
-    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        edit->setText(text);
-    }
-}
-
-void setChecked(QWidget* widget, bool checked) {
-    if (auto* box = qobject_cast<QCheckBox*>(widget)) {
-        box->setChecked(checked);
     }
 }
 
@@ -118,6 +103,7 @@ void TForm1::connectControls() {
     connectNewsScreen();
     connectShelfScreen();
     connectBookScreen();
+    connectSettingsScreen();
     if (ImageControl* device = image("QuillboxImage")) {
         device->onMousePress = [this](QMouseEvent* event) {
             if (event->button() == Qt::LeftButton) {
@@ -265,76 +251,6 @@ void TForm1::BPSelectImgClick() {
     } else if (samePlace(frame, control("BPDeleteDeviceImg"))) {
         DeleteFileFromDevice();
     }
-}
-
-void TForm1::SPSelectImgClick() {
-    if (sameLeft(control("SPSelectImg"), control("SPSaveImg"))) {
-        return;  // saving the settings is not wired yet
-    }
-    // Cancel: the saved language again, the saved periods, empty edits.
-    const int saved = SystemInfo.Language;
-    if (saved >= 1 && saved <= kLanguageSlots &&
-        !Languages.LanguageNames[static_cast<std::size_t>(saved)].empty()) {
-        ChosenLanguage = saved;
-        LoadLanguageResource(languageDirectory() +
-                             Languages.LanguageFiles[static_cast<std::size_t>(saved)]);
-    }
-    ViewUpdateData();
-    for (std::string_view name : {"SPLoginE", "SPPasswordE", "SPProxyHostE", "SPProxyPortE",
-                                  "SPProxyLoginE", "SPProxyPasswordE"}) {
-        setEdit(control(name), QString());
-    }
-    SetScreenPanel(control("MenuPanel"));
-}
-
-void TForm1::openSettings(int fromMenu) {
-    LoadSystemInfo(&SystemInfo);
-    if (SystemInfo.RSSUpdatePeriod >= 1 && SystemInfo.RSSUpdatePeriod <= 6) {
-        setLabel(control("SPUpdateRSSL"), languageString(23 + SystemInfo.RSSUpdatePeriod));
-    }
-    if (SystemInfo.BookShelfUpdatePeriod >= 1 && SystemInfo.BookShelfUpdatePeriod <= 3) {
-        setLabel(control("SPUpdateBSL"), languageString(26 + SystemInfo.BookShelfUpdatePeriod));
-    }
-    const auto follow = [this](bool on, std::string_view label, std::string_view left,
-                               std::string_view right, std::string_view box) {
-        if (QWidget* widget = control(label)) {
-            widget->setEnabled(on);
-        }
-        for (std::string_view arrow : {left, right}) {
-            if (QWidget* widget = control(arrow)) {
-                widget->setVisible(on);
-            }
-        }
-        setChecked(control(box), on);
-    };
-    follow(SystemInfo.AutoUpdateRSS, "SPUpdateRSSL", "SPUpdateRSSLeftImg", "SPUpdateRSSRightImg",
-           "SPUpdateRSSCB");
-    follow(SystemInfo.AutoUpdateBookShelfs, "SPUpdateBSL", "SPUpdateBSLeftImg",
-           "SPUpdateBSRightImg", "SPUpdateBSCB");
-    setChecked(control("SPPictureCB"), SystemInfo.Pictures);
-    setChecked(control("SPStartupCB"), SystemInfo.AutoRun);
-    SettingsFromMenu = fromMenu;
-
-    constexpr std::string_view kEdits[] = {"SPLoginE",     "SPPasswordE",   "SPProxyHostE",
-                                           "SPProxyPortE", "SPProxyLoginE", "SPProxyPasswordE"};
-    std::memset(&UserData, 0, sizeof UserData);
-    LoadUserData(&UserData);
-    const auto text = [](const TShortString& value) {
-        return fromAnsi(std::string(value.text()).c_str());
-    };
-    setEdit(control(kEdits[0]), text(UserData.Login));
-    setEdit(control(kEdits[1]), text(UserData.Password));
-    setEdit(control(kEdits[2]), text(UserData.ProxyHost));
-    setEdit(control(kEdits[3]), QString::number(UserData.ProxyPort));
-    setEdit(control(kEdits[4]), text(UserData.ProxyLogin));
-    setEdit(control(kEdits[5]), text(UserData.ProxyPassword));
-    setChecked(control("SPUseProxyCB"), UserData.UseProxy);
-    for (std::string_view proxyField : {kEdits[2], kEdits[3], kEdits[4], kEdits[5]}) {
-        if (QWidget* field = control(proxyField)) {
-            field->setEnabled(UserData.UseProxy);
-        }
-    }
-    SetScreenPanel(control("SettingPanel"));
 }
 
 void TForm1::fillBalance() {

@@ -57,9 +57,7 @@ TForm1::TForm1(StartOptions options)
       ColorTimer(15, false, [this] { ColorTimerTimer(); }),
       StartMenuTimer(1000, false, [this] { StartMenuTimerTimer(); }),
       TimeTimer(50, false, [this] { TimeTimerTimer(); }),
-      // Enabled at design; it stays off until the automatic updates are wired
-      // to it (the reader detection switches it on as it goes).
-      UpdateTimer(30057, false, [] {}),
+      UpdateTimer(30057, true, [this] { UpdateTimerTimer(); }),
       CopyTimer(1102, true, [this] { CopyTimerTimer(); }),
       ErrorTimer(2000, false,
                  [this] {
@@ -208,7 +206,10 @@ void TForm1::StartUpTimerTimer() {
         return;
     }
     if (first == QStringLiteral("auto")) {
-        hide();  // straight to the notification area
+        // Straight to the notification area, with the clock running so the
+        // automatic updates work from their first tick.
+        hide();
+        TimeTimer.setEnabled(true);
         return;
     }
     showMaximized();
