@@ -139,18 +139,25 @@ int BookWindowTest::shownString(app::TForm1& window, const std::function<void()>
     return -1;
 }
 
-std::vector<std::string> BookWindowTest::bookRequests() {
+std::vector<std::string> BookWindowTest::requestPaths() {
     const Fetched heads = fetch(m_server.url("_control/requests"));
     fetch(m_server.url("_control/reset"));
-    std::vector<std::string> books;
+    std::vector<std::string> paths;
     std::size_t at = 0;
     while ((at = heads.body.find("GET /", at)) != std::string::npos) {
-        const std::size_t end = heads.body.find_first_of(" \r\n", at + 4);
-        const std::string path = heads.body.substr(at + 5, end - at - 5);
-        if (path.find(".fb2") != std::string::npos) {
-            books.push_back(path);
-        }
+        const std::size_t end = heads.body.find_first_of(" \r\n?", at + 4);
+        paths.push_back(heads.body.substr(at + 5, end - at - 5));
         at = end;
+    }
+    return paths;
+}
+
+std::vector<std::string> BookWindowTest::bookRequests() {
+    std::vector<std::string> books;
+    for (std::string& path : requestPaths()) {
+        if (path.find(".fb2") != std::string::npos) {
+            books.push_back(std::move(path));
+        }
     }
     return books;
 }

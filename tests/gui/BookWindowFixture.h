@@ -48,7 +48,9 @@ class BookWindowTest : public WindowTest {
     // Runs the action with an empty message store; returns the language
     // string of the message it showed last, 0 for none, -1 for another text.
     static int shownString(app::TForm1& window, const std::function<void()>& action);
-    // The book downloads the stand-in has served since the last call.
+    // The paths (without query) the stand-in was asked for since the last
+    // call of either, in order; and of them the book downloads.
+    std::vector<std::string> requestPaths();
     std::vector<std::string> bookRequests();
     // Where a book of the account lands: "<folder><shelf>/<file>".
     std::string onComputer(const std::string& shelfAndFile) const;
