@@ -245,6 +245,9 @@ class TForm1 : public QWidget {
     void N3Click();
     void N2Click();
     void trayActivated(int reason);
+    // Shows the window in front of the others: from the notification area as
+    // its Show command does, or raised when it is already shown.
+    void bringToFront();
     QMenu* PopupMenu1 = nullptr;
     QAction* N1 = nullptr;
     QAction* N2 = nullptr;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/Form.h"
+#include "app/ProgramLog.h"
 #include "app/UpdateSchedule.h"
 #include "contracts/Book.h"
 #include "contracts/Hostkit.h"
@@ -25,6 +26,7 @@ void TForm1::UpdateTimerTimer() {
         LoadSystemInfo(&SystemInfo);
         if (SystemInfo.AutoUpdateRSS && updateDue(SystemInfo.LastRSSUpdate, now,
                                                   rssPeriodMinutes(SystemInfo.RSSUpdatePeriod))) {
+            logInfo("automatic update of the feeds");
             UpdateAllRSS();
         }
         if (!SystemInfo.AutoUpdateBookShelfs) {
@@ -35,6 +37,7 @@ void TForm1::UpdateTimerTimer() {
                       shelfPeriodMinutes(SystemInfo.BookShelfUpdatePeriod))) {
             LoadUserData(&UserData);
             if (UserData.Login.Length != 0) {
+                logInfo("automatic update of the bookshelves");
                 updateLibraryFromStore();
             }
         }

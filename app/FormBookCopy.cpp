@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/Form.h"
+#include "app/ProgramLog.h"
 #include "app/QtHost.h"
 #include "common/FixedText.h"
 #include "common/SafeFolderName.h"
@@ -73,6 +74,7 @@ void TForm1::saveBooksToReader() {
                     CopyFileToDevice(source.c_str(), (drive + ":\\" + relative).c_str(),
                                      m_application.get(), progressBar(), percentLabel());
                 HideCopyPanel();
+                logInfo("copy of " + relative + " to the reader: " + (copied ? "done" : "failed"));
                 if (copied) {
                     book->Flags |= kFlagOnReader;
                     if (TBookShelf* shelf = chosenLibraryShelf()) {

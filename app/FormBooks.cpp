@@ -15,6 +15,7 @@
 #include "app/Controls.h"
 #include "app/Form.h"
 #include "app/ListRows.h"
+#include "app/ProgramLog.h"
 #include "app/QtHost.h"
 #include "common/FixedText.h"
 #include "common/SafeFolderName.h"
@@ -170,6 +171,8 @@ void TForm1::Download(const std::string& folder, int mode) {
             LibraryResult =
                 DownloadFile(book, target.c_str(), &UserData, m_application.get(),
                              &m_application->browser(), progressBar(), percentLabel(), false);
+            logInfo("download of " + name + (mode == 1 ? " to the computer" : " to the reader") +
+                    ": result " + std::to_string(LibraryResult));
             if (LibraryResult == kBookDownloadDone) {
                 box->setChecked(false);
                 book->Flags |= flag;
@@ -231,7 +234,11 @@ void TForm1::deleteTickedBooks(const std::string& folder, const std::string& roo
             }
             // The mark goes only with the file: a file removed by hand counts
             // as gone, one that stays (protected, drive pulled) keeps it.
-            if (removeBookFile(folder, root, *book)) {
+            const bool gone = removeBookFile(folder, root, *book);
+            logInfo("deleting " + bookFileName(*book) +
+                    (flag == kFlagOnComputer ? " from the computer: " : " from the reader: ") +
+                    (gone ? "done" : "failed"));
+            if (gone) {
                 book->Flags = static_cast<std::uint16_t>(book->Flags & ~flag);
             } else {
                 setFieldText(ErrorText, Languages.LanguageStrings[kNotDeleted]);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/Form.h"
+#include "app/ProgramLog.h"
 #include "app/QtHost.h"
 #include "common/FixedText.h"
 #include "contracts/Hostkit.h"
@@ -67,6 +68,8 @@ void TForm1::RSSSaveClick() {
             const bool copied = CopyFileToDevice((m_dataFolder + "FB2/" + name).c_str(),
                                                  (newsFolder + name).c_str(), m_application.get(),
                                                  progressBar(), percentLabel());
+            logInfo("news book " + name +
+                    (copied ? " copied to the reader" : " not copied to the reader"));
             if (copied) {
                 // Only a book on the reader counts as delivered, so the next
                 // book holds only newer news; a failed copy keeps it for the

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "app/Form.h"
+#include "app/ProgramLog.h"
 #include "platform/DriveTable.h"
 
 namespace quillbox::app {
@@ -58,12 +59,16 @@ void TForm1::CopyTimerTimer() {
         }
     }
     if (taken == 0) {
+        if (ReaderDrive != 0) {
+            logInfo("reader gone");
+        }
         ReaderDrive = 0;
         UpdateTimer.setEnabled(true);
     } else if (taken == ReaderDrive) {
         UpdateTimer.setEnabled(true);
     } else {
         ReaderDrive = taken;
+        logInfo(std::string("reader found on drive ") + static_cast<char>('A' + taken));
     }
     CopyTimer.setEnabled(true);
     setEnabled(true);

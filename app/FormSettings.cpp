@@ -12,6 +12,7 @@
 
 #include "app/Controls.h"
 #include "app/Form.h"
+#include "app/ProgramLog.h"
 #include "app/QtHost.h"
 #include "common/FixedText.h"
 #include "contracts/Hostkit.h"
@@ -309,6 +310,10 @@ void TForm1::saveSettings() {
         return;
     }
     SystemInfo = info;
+    logInfo(std::string("settings saved: automatic news ") + (info.AutoUpdateRSS ? "on" : "off") +
+            ", automatic bookshelves " + (info.AutoUpdateBookShelfs ? "on" : "off") +
+            ", start with the system " + (info.AutoRun ? "on" : "off") + ", language slot " +
+            std::to_string(info.Language));
     if (info.AutoRun) {
         AutoRunOn();
     } else {
@@ -326,6 +331,10 @@ void TForm1::saveSettings() {
             return;
         }
         UserData = account;
+        // Which parts are set, never what they hold.
+        logInfo(std::string("account saved: login ") +
+                (account.Login.Length != 0 ? "set" : "empty") + ", proxy " +
+                (account.UseProxy ? "on" : "off"));
     }
     for (std::string_view name : kEdits) {
         if (QLineEdit* field = edit(*this, name)) {

@@ -12,6 +12,7 @@
 #include "app/Controls.h"
 #include "app/Form.h"
 #include "app/ListRows.h"
+#include "app/ProgramLog.h"
 #include "app/QtHost.h"
 #include "common/FixedText.h"
 #include "contracts/Book.h"
@@ -152,6 +153,8 @@ void TForm1::updateBookShelves() {
 
 std::uint8_t TForm1::updateLibraryFromStore() {
     LibraryResult = LoadBookLibraryFromURL(Library.get(), Money.get(), UserData, false);
+    logInfo("library update from the store: result " + std::to_string(LibraryResult) + ", " +
+            std::to_string(Library->ShelfCount) + " shelves");
     takeShelfAfresh();
     return LibraryResult;
 }

@@ -15,6 +15,7 @@
 
 #include "app/Controls.h"
 #include "app/Form.h"
+#include "app/ProgramLog.h"
 #include "app/QtHost.h"
 #include "contracts/Book.h"
 #include "contracts/Hostkit.h"
@@ -274,6 +275,7 @@ void TForm1::saveOnExit() {
                        : !feeds         ? "The feed list could not be saved."
                                         : "The book library could not be saved.";
     std::fprintf(stderr, "quillbox: %s (%s)\n", text, m_dataFolder.c_str());
+    logError(std::string(text) + " (" + m_dataFolder + ")");
     if (isVisible()) {
         showMessage(QString::fromUtf8(text));
     }

@@ -123,6 +123,18 @@ void TForm1::N1Click() {
     StartMenuTimer.setEnabled(true);
 }
 
+void TForm1::bringToFront() {
+    if (!isVisible()) {
+        N1Click();
+        return;
+    }
+    if (isMinimized()) {
+        showMaximized();
+    }
+    raise();
+    activateWindow();
+}
+
 void TForm1::N2Click() {
     if (m_operations > 0) {
         // Stop what runs; leave once it has returned, never over its lists.

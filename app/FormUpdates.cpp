@@ -6,6 +6,7 @@
 
 #include "app/Form.h"
 #include "app/ListRows.h"
+#include "app/ProgramLog.h"
 #include "app/QtHost.h"
 #include "common/FixedText.h"
 #include "contracts/Hostkit.h"
@@ -46,6 +47,8 @@ void TForm1::UpdateAllRSS() {
         result = LoadRSSNewsFromURL(RSSList->Items[i], folder.c_str(), &UserData,
                                     m_application.get(), &m_application->browser(), 0);
     }
+    logInfo("feeds updated: " + std::to_string(RSSList->Count) + " feed(s), result " +
+            std::to_string(result));
     if (result == kRssOk) {
         SaveUpdateRSSDate();
         setFieldText(ErrorText, Languages.LanguageStrings[39]);

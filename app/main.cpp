@@ -10,8 +10,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/Form.h"
+#include "app/ProgramLog.h"
+#include "app/SingleInstance.h"
+#include "platform/ProgramFolder.h"
 
 namespace {
 
@@ -25,19 +31,25 @@ void onStopSignal(int /*signal*/) {
 }
 
 void printHelp() {
+    const std::string folder = quillbox::app::logFolder();
     std::printf(
-        "Usage: quillbox [auto | show about | --help | --version]\n"
+        "Usage: quillbox [auto | show about] [--log-level LEVEL] | --help | --version\n"
         "\n"
         "Quillbox brings the news of your RSS feeds and the books of your Tomeport\n"
         "account to your e-book reader.\n"
         "\n"
         "  auto        start hidden in the notification area (used at logon)\n"
         "  show about  show the product and developer notices, then end\n"
+        "  --log-level LEVEL  how much goes to the log: trace, debug, info (the\n"
+        "              default), warn, error or off\n"
         "  --help      show this text\n"
         "  --version   show the version\n"
         "\n"
+        "The log is %squillbox.log.\n"
+        "\n"
         "Environment: QUILLBOX_HOME (data folder), QUILLBOX_STORE_URL (the store's\n"
-        "address), QUILLBOX_DRIVES (reader folders for testing, LETTER=PATH;...).\n");
+        "address), QUILLBOX_DRIVES (reader folders for testing, LETTER=PATH;...).\n",
+        folder.c_str());
 }
 
 bool hasDisplay() {
@@ -57,7 +69,24 @@ bool hasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    using quillbox::app::LogLevel;
+    LogLevel level = LogLevel::Info;
+    std::vector<char*> kept{argv[0]};  // the arguments without --log-level
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--log-level") == 0) {
+            const std::optional<LogLevel> named =
+                i + 1 < argc ? quillbox::app::logLevelNamed(argv[i + 1]) : std::nullopt;
+            if (!named) {
+                std::fprintf(stderr,
+                             "quillbox: --log-level takes one of trace, debug, info, warn, "
+                             "error, off.\n");
+                return 2;
+            }
+            level = *named;
+            ++i;
+            continue;
+        }
+        kept.push_back(argv[i]);
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             printHelp();
             return 0;
@@ -77,16 +106,56 @@ int main(int argc, char** argv) {
     }
     // The window scales itself from the screen's pixels per inch.
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    QApplication application(argc, argv);
+    int keptCount = static_cast<int>(kept.size());
+    kept.push_back(nullptr);
+    QApplication application(keptCount, kept.data());
     application.setApplicationName(QStringLiteral("Quillbox"));
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+
+    const quillbox::app::LogOpened log = quillbox::app::openProgramLog(level);
+    if (!log.ok) {
+        std::fprintf(stderr, "quillbox: no log: %s\n", log.text.c_str());
+    }
+    const std::string dataFolder = quillbox::platform::dataFolder();
+    quillbox::app::logInfo(std::string(kVersion) + " starting; data in " + dataFolder);
+
+    // One program per data folder: a second start (the logon entry while the
+    // user already runs it, a second click in the menu) hands over to it.
+    const bool notices = arguments.value(0) == QStringLiteral("show");
+    quillbox::app::SingleInstance instance(QString::fromStdString(dataFolder));
+    if (!notices) {
+        const bool atLogon = arguments.value(0) == QStringLiteral("auto");
+        switch (instance.claim(atLogon ? QStringLiteral("auto") : QStringLiteral("show"))) {
+            case quillbox::app::SingleInstance::Outcome::First:
+                break;
+            case quillbox::app::SingleInstance::Outcome::Told:
+                std::printf("Quillbox is already running; %s\n",
+                            atLogon ? "nothing to do." : "its window was brought to the front.");
+                quillbox::app::logInfo("a second start handed over to the running program");
+                return 0;
+            case quillbox::app::SingleInstance::Outcome::Unanswered:
+                std::fprintf(stderr,
+                             "quillbox: Quillbox is already running for %s but does not "
+                             "answer. Close it (or end its process) and start it again.\n",
+                             dataFolder.c_str());
+                quillbox::app::logWarning("a second start found the program not answering");
+                return 1;
+        }
+    }
 
     quillbox::app::StartOptions options;
-    const QStringList arguments = QCoreApplication::arguments();
-    options.arguments = arguments.mid(1);
+    options.arguments = arguments;
     quillbox::app::TForm1 window(std::move(options));
     if (window.ending()) {
+        quillbox::app::logError("no language library found; ending");
         return 1;
     }
+    instance.onMessage = [&window](const QString& message) {
+        if (message == QStringLiteral("show")) {
+            quillbox::app::logInfo("brought to the front by a second start");
+            window.bringToFront();
+        }
+    };
 
     // SIGTERM and SIGINT close the window like any other way of ending.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
@@ -105,5 +174,7 @@ int main(int argc, char** argv) {
     }
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &window,
                      [&window] { window.close(); });
-    return application.exec();
+    const int status = application.exec();
+    quillbox::app::logInfo("ended");
+    return status;
 }

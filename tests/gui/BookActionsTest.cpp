@@ -7,8 +7,10 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <filesystem>
 
+#include "app/ProgramLog.h"
 #include "contracts/Book.h"
 #include "tests/gui/BookWindowFixture.h"
 
@@ -181,6 +183,27 @@ TEST_F(BookActionsTest, DeletingFromTheReaderNeedsTheReaderAndKeepsTheMarkOnFail
     EXPECT_EQ(shownString(window, [&] { press(window, "BPSelectImg", "BPDeleteDeviceImg"); }), 0);
     EXPECT_FALSE(fileExists(onReader("..x/Short story.fb2")));
     EXPECT_EQ(marks(window, 1), "1");
+}
+
+TEST_F(BookActionsTest, ActionsAreLoggedWithoutTheAccountsSecrets) {
+    ASSERT_TRUE(app::openProgramLog(app::LogLevel::Info, m_reader.file("log/")).ok);
+    TForm1& window = startWithAccount("tester", "pass");
+    chooseShelf(window, 1);
+    tick(window, {1});
+    press(window, "BPSelectImg", "BPSaveDeviceImg");
+    window.openSettings(1);
+    qobject_cast<QLineEdit*>(window.control("SPProxyPasswordE"))->setText("ProxySecret9");
+    press(window, "SPSelectImg", "SPSaveImg");
+    app::closeProgramLog();
+    const std::string log = readFile(m_reader.file("log/quillbox.log"));
+    for (const char* line : {"library update from the store: result 255, 1 shelves",
+                             "download of Short story.fb2 to the reader: result 255",
+                             "settings saved: automatic news off", "account saved: login set"}) {
+        EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
+    }
+    for (const char* secret : {"tester", "pass", "ProxySecret9"}) {
+        EXPECT_EQ(log.find(secret), std::string::npos) << secret;
+    }
 }
 
 }  // namespace
