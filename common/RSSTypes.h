@@ -29,3 +29,15 @@ struct TRSSList {
 };
 
 static_assert(offsetof(TRSSList, Count) == kMaxFeeds * sizeof(void*));
+
+// What an OPML import did with the file's feed outlines.
+struct TOPMLReport {
+    std::uint16_t Added;             // put at the end of the list
+    std::uint16_t AlreadyListed;     // the same address bytes were in the list
+    std::uint16_t TooLong;           // longer than URL holds
+    std::uint16_t NotRepresentable;  // characters the system code page cannot hold
+    std::uint16_t BeyondLimit;       // left out because the list was full
+    std::uint16_t Padding;
+};
+
+static_assert(sizeof(TOPMLReport) == 12);

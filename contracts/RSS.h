@@ -67,7 +67,10 @@ QUILLBOX_EXPORT std::uint8_t DeleteFromRSSList(std::uint16_t position, TRSSList*
 // pictures switch; application (may be null) is pumped while the network waits;
 // browser and the last argument are unused. Returns kRssOk (also when the feed
 // is unchanged since the last fetch), kRssHostUnreachable, kRssNoDocument (also
-// for a null entry) or kRssNotAFeed. A failure leaves the news kept so far as
+// for a null entry) or kRssNotAFeed. An address that answers with an HTML page
+// declaring a feed (<link rel="alternate" type="application/rss+xml" or
+// atom+xml>) is followed once to the first declared feed (http or https only);
+// entry->URL stays as it was. A failure leaves the news kept so far as
 // it was; the next book lists the feed among those that could not be updated.
 // When entry is one of a list this library keeps, the feeds after it in the
 // list are fetched ahead, so that the next calls wait less; each call still
@@ -92,3 +95,23 @@ QUILLBOX_EXPORT std::uint8_t ConvertRSSListToFb2(TRSSList* list, const char* rss
 // library did not write (or already marked), kRssFileError when the store could
 // not be written.
 QUILLBOX_EXPORT std::uint8_t MarkRSSNewsDelivered(const char* rssFolder, const char* bookName);
+
+// Reads the OPML file (1.0 or 2.0, any encoding the XML parser knows, no
+// external entities or DTDs fetched, entities not expanded) at path and adds
+// each outline with an xmlUrl (at any depth, with type "rss", "atom" or none)
+// to the end of the list, in document order, exactly as AddToRSSList would:
+// the address converted to the system code page, its bytes compared with every
+// entry for duplicates, at most 250 bytes; the outline's title (or text) becomes
+// the entry's Title, cut to fit. Stops adding at kMaxFeeds; the rest count as
+// beyond the limit. Fills *report. Returns kRssOk (also when nothing was new),
+// kRssNotAFeed when the file is not OPML (nothing added), kRssFileError when it
+// cannot be read or is over 16 MiB, kRssRefused for a null argument.
+QUILLBOX_EXPORT std::uint8_t ImportOPMLToRSSList(const char* path, TRSSList* list,
+                                                 TOPMLReport* report);
+
+// Writes the list as OPML 2.0 in UTF-8 to path, replacing the file only with a
+// complete one: one outline per entry, type "rss", text and title from the
+// entry's Title (the address when it has none), xmlUrl the address. Returns
+// kRssOk, kRssFileError when it cannot be written (the old file stays), or
+// kRssRefused for a null argument.
+QUILLBOX_EXPORT std::uint8_t ExportRSSListToOPML(const TRSSList* list, const char* path);

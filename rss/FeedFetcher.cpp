@@ -10,6 +10,7 @@
 #include "platform/CodePage.h"
 #include "platform/Http.h"
 #include "rss/DeliveredKeys.h"
+#include "rss/FeedDiscovery.h"
 #include "rss/FeedParser.h"
 #include "rss/Files.h"
 #include "rss/TextEncoding.h"
@@ -165,49 +166,69 @@ std::uint8_t updateFeed(TRSSItem& entry, const std::string& rssFolder, const Upd
         return kRssOk;
     };
 
-    const platform::HttpRequest request =
-        feedRequest(entryUrl(entry), store.fetch, options.network);
+    platform::HttpRequest request = feedRequest(entryUrl(entry), store.fetch, options.network);
     if (!isHttpUrl(request.url)) {
         return finish({kRssNoDocument, "Only http and https addresses can be fetched."});
     }
-    const bool conditional = isConditional(store.fetch);
-    Result<platform::HttpResponse> response =
-        fetch ? fetch(request) : platform::httpGet(request, options.network.pump);
-    if (!response.ok()) {
-        return finish(failureOf(response.error()));
-    }
-    const platform::HttpResponse& answer = response.value();
-    if (answer.status == 304 && conditional) {
+    bool conditional = isConditional(store.fetch);
+    // A site's page that declares its feed leads, once, to that feed. The
+    // validators of such a feed are not kept: they would belong to the second
+    // request, while the next update starts again with the page.
+    bool discovered = false;
+    for (;;) {
+        Result<platform::HttpResponse> response =
+            fetch ? fetch(request) : platform::httpGet(request, options.network.pump);
+        if (!response.ok()) {
+            return finish(failureOf(response.error()));
+        }
+        const platform::HttpResponse& answer = response.value();
+        if (answer.status == 304 && conditional) {
+            return finish({kRssOk, ""});
+        }
+        // A proxy that refuses the login answers itself: 407, or 401 from
+        // proxies that use it, without the Via header a forwarded answer carries.
+        if (!request.proxy.host.empty() &&
+            (answer.status == 407 || (answer.status == 401 && answer.header("Via").empty()))) {
+            return finish({kRssHostUnreachable, "The proxy server refused the login."});
+        }
+        if (answer.status < 200 || answer.status > 299) {
+            return finish({kRssNoDocument, "The server answered with status " +
+                                               std::to_string(answer.status) + "."});
+        }
+        const std::string& body = answer.body;
+        if (body.empty()) {
+            return finish({kRssNoDocument, "The server sent an empty document."});
+        }
+        const std::string base = answer.effectiveUrl.empty() ? request.url : answer.effectiveUrl;
+        Result<ParsedFeed> parsed = parseFeed(body, charsetOfContentType(answer.contentType), base);
+        if (!parsed.ok()) {
+            if (discovered || !looksLikeHtmlPage(body, answer.contentType)) {
+                return finish({kRssNotAFeed, discovered ? "The page's feed link leads to no feed."
+                                                        : parsed.error().message});
+            }
+            const DeclaredFeed declared = declaredFeed(body, answer.contentType, base);
+            if (!declared.found) {
+                return finish({kRssNotAFeed, parsed.error().message});
+            }
+            if (!isHttpUrl(declared.url)) {
+                return finish(
+                    {kRssNotAFeed, "The page's feed link is not an http or https address."});
+            }
+            request = feedRequest(declared.url, FetchRecord(), options.network);
+            conditional = false;
+            discovered = true;
+            continue;
+        }
+        changed = true;
+        mergeItems(store, parsed.value().items, now, options.limits);
+        if (!parsed.value().title.empty()) {
+            store.title = parsed.value().title;
+        }
+        store.siteLink = parsed.value().link;
+        store.fetch.etag = discovered ? std::string() : answer.header("ETag");
+        store.fetch.lastModified = discovered ? std::string() : answer.header("Last-Modified");
         return finish({kRssOk, ""});
     }
-    // A proxy that refuses the login answers itself: 407, or 401 from proxies
-    // that use it, without the Via header a forwarded answer carries.
-    if (!request.proxy.host.empty() &&
-        (answer.status == 407 || (answer.status == 401 && answer.header("Via").empty()))) {
-        return finish({kRssHostUnreachable, "The proxy server refused the login."});
-    }
-    if (answer.status < 200 || answer.status > 299) {
-        return finish({kRssNoDocument,
-                       "The server answered with status " + std::to_string(answer.status) + "."});
-    }
-    const std::string& body = answer.body;
-    if (body.empty()) {
-        return finish({kRssNoDocument, "The server sent an empty document."});
-    }
-    const std::string base = answer.effectiveUrl.empty() ? request.url : answer.effectiveUrl;
-    Result<ParsedFeed> parsed = parseFeed(body, charsetOfContentType(answer.contentType), base);
-    if (!parsed.ok()) {
-        return finish({kRssNotAFeed, parsed.error().message});
-    }
-    changed = true;
-    mergeItems(store, parsed.value().items, now, options.limits);
-    if (!parsed.value().title.empty()) {
-        store.title = parsed.value().title;
-    }
-    store.siteLink = parsed.value().link;
-    store.fetch.etag = answer.header("ETag");
-    store.fetch.lastModified = answer.header("Last-Modified");
-    return finish({kRssOk, ""});
 }
 
 }  // namespace quillbox::rss

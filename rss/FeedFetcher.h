@@ -29,8 +29,11 @@ using FeedFetch =
     std::function<Result<platform::HttpResponse>(const platform::HttpRequest& request)>;
 
 // Fetches entry.URL and merges its news into the store under rssFolder (a
-// system path). Fills entry.Title (system ANSI code page; the address when the
-// feed has no title). Returns kRssOk (also for 304 Not Modified),
+// system path). When the address answers with an HTML page, the first feed the
+// page declares (FeedDiscovery.h) is fetched once instead, if it is http or
+// https, and no validators are kept for it, so the next update is a full one;
+// entry.URL and the store's identity stay those of the page. Fills entry.Title (system ANSI code
+// page; the address when the feed has no title). Returns kRssOk (also for 304 Not Modified),
 // kRssHostUnreachable, kRssNoDocument, kRssNotAFeed, or kRssFileError when the
 // news could not be stored. A failure never rewrites the store file; it is
 // recorded beside it (saveFailedFetch) for the book. A fetch cancelled through

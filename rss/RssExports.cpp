@@ -16,6 +16,7 @@
 #include "rss/FeedList.h"
 #include "rss/FetchAhead.h"
 #include "rss/Files.h"
+#include "rss/Opml.h"
 
 namespace {
 
@@ -132,5 +133,24 @@ QUILLBOX_EXPORT std::uint8_t MarkRSSNewsDelivered(const char* rssFolder, const c
         }
         return quillbox::rss::markDelivered(quillbox::rss::nativeFolder(rssFolder), bookName,
                                             currentTime());
+    });
+}
+
+QUILLBOX_EXPORT std::uint8_t ImportOPMLToRSSList(const char* path, TRSSList* list,
+                                                 TOPMLReport* report) {
+    return quillbox::guardExport(kRssFileError, [&] {
+        if (path == nullptr || list == nullptr || report == nullptr) {
+            return kRssRefused;
+        }
+        return quillbox::rss::importOpml(quillbox::platform::toNativePath(path), *list, *report);
+    });
+}
+
+QUILLBOX_EXPORT std::uint8_t ExportRSSListToOPML(const TRSSList* list, const char* path) {
+    return quillbox::guardExport(kRssFileError, [&] {
+        if (list == nullptr || path == nullptr) {
+            return kRssRefused;
+        }
+        return quillbox::rss::exportOpml(*list, quillbox::platform::toNativePath(path));
     });
 }

@@ -31,8 +31,7 @@ rss::FeedStore storeOf(ServedFeeds& served, const std::string& url) {
 std::uint8_t expectedResult(const std::string& name) {
     for (const char* notAFeed :
          {"nodefeedparser__notafeed.html", "gofeed__parser_universal_unknown_feed.xml",
-          "rssparser__unrecognized.rss", "rome__modules_2.rss",
-          "feedparser__illformed_rss_empty_document.xml",
+          "rssparser__unrecognized.rss", "feedparser__illformed_rss_empty_document.xml",
           "miniflux__xml_testdata_iso88591_utf8_mismatch.xml"}) {
         if (name == notAFeed) {
             return kRssNotAFeed;
@@ -44,7 +43,9 @@ std::uint8_t expectedResult(const std::string& name) {
 std::vector<std::string> sampleNames() {
     std::vector<std::string> names;
     for (const std::string& name : filesIn(kFeeds)) {
-        if (name != "SOURCES.md") {
+        // A page that declares its feed on a host outside the tests: it is
+        // served with that link pointed here in DiscoveryTest.
+        if (name != "SOURCES.md" && name != "rome__modules_2.rss") {
             names.push_back(name);
         }
     }
@@ -55,7 +56,7 @@ TEST(SharedFeeds, EveryFileIsReadOrRefusedWithTheRightResult) {
     ServedFeeds served(kFeeds);
     ASSERT_TRUE(served.running()) << served.error();
     const std::vector<std::string> names = sampleNames();
-    ASSERT_EQ(names.size(), 200u);
+    ASSERT_EQ(names.size(), 199u);
     for (const std::string& name : names) {
         TRSSItem entry = makeEntry(served.url(name));
         EXPECT_EQ(served.fetch(entry), expectedResult(name)) << name;
