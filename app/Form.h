@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/LanguageTables.h"
+#include "app/OpmlTransfer.h"
 #include "app/TimerService.h"
 #include "common/BookTypes.h"
 #include "common/HostObjects.h"
@@ -248,6 +249,12 @@ class TForm1 : public QWidget {
     // Shows the window in front of the others: from the notification area as
     // its Show command does, or raised when it is already shown.
     void bringToFront();
+    // OPML (FormOpml.cpp): an import into the list (saved at once when it
+    // grew) and an export of it; the answer to a second start's request line
+    // ("show", "auto", "import-opml FILE", "export-opml FILE").
+    OpmlOutcome importOpml(const QString& file);
+    OpmlOutcome exportOpml(const QString& file);
+    QString instanceMessage(const QString& line);
     QMenu* PopupMenu1 = nullptr;
     QAction* N1 = nullptr;
     QAction* N2 = nullptr;
@@ -319,6 +326,8 @@ class TForm1 : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void createControls();

@@ -77,6 +77,7 @@ TForm1::TForm1(StartOptions options)
     }
     setWindowTitle(QStringLiteral("Form1"));
     setAttribute(Qt::WA_TranslucentBackground);
+    setAcceptDrops(true);  // OPML files dropped on the news screen
     g_window = this;
     SetBookHost(m_application.get(), &showBookMessage);
     qApp->installEventFilter(this);

@@ -42,7 +42,7 @@ SingleInstance::~SingleInstance() {
     }
 }
 
-SingleInstance::Outcome SingleInstance::claim(const QString& message) {
+SingleInstance::Claim SingleInstance::claim(const QString& message, int waitMilliseconds) {
     if (m_lock.tryLock(0)) {
         QLocalServer::removeServer(m_socketPath);  // left by a program that died
         m_server = std::make_unique<QLocalServer>();
@@ -51,7 +51,7 @@ SingleInstance::Outcome SingleInstance::claim(const QString& message) {
             connect(m_server.get(), &QLocalServer::newConnection, this,
                     &SingleInstance::takeConnection);
         }
-        return Outcome::First;
+        return {Outcome::First, {}};
     }
     // The running program may still be starting: try for a while.
     QElapsedTimer waited;
@@ -62,16 +62,21 @@ SingleInstance::Outcome SingleInstance::claim(const QString& message) {
         if (socket.waitForConnected(500)) {
             socket.write((message + QLatin1Char('\n')).toUtf8());
             socket.waitForBytesWritten(1000);
-            // The running program answers "ok" once it has taken the line.
-            if (socket.waitForReadyRead(kAnswerMilliseconds) &&
-                socket.readLine().trimmed() == "ok") {
-                return Outcome::Told;
+            // The running program answers one line once it has done the work.
+            QElapsedTimer answer;
+            answer.start();
+            while (!socket.canReadLine() && answer.elapsed() < waitMilliseconds &&
+                   socket.state() == QLocalSocket::ConnectedState) {
+                socket.waitForReadyRead(100);
             }
-            return Outcome::Unanswered;
+            if (socket.canReadLine()) {
+                return {Outcome::Told, QString::fromUtf8(socket.readLine()).trimmed()};
+            }
+            return {Outcome::Unanswered, {}};
         }
         QThread::msleep(100);
     }
-    return Outcome::Unanswered;
+    return {Outcome::Unanswered, {}};
 }
 
 void SingleInstance::takeConnection() {
@@ -80,11 +85,10 @@ void SingleInstance::takeConnection() {
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             while (socket->canReadLine()) {
                 const QString line = QString::fromUtf8(socket->readLine()).trimmed();
-                socket->write("ok\n");
+                QString reply = onMessage ? onMessage(line) : QStringLiteral("ok");
+                reply.replace(QLatin1Char('\n'), QLatin1Char(' '));
+                socket->write((reply + QLatin1Char('\n')).toUtf8());
                 socket->flush();
-                if (onMessage) {
-                    onMessage(line);
-                }
             }
         });
     }

@@ -25,14 +25,19 @@ class SingleInstance : public QObject {
 
     enum class Outcome {
         First,      // this start runs; messages arrive through onMessage
-        Told,       // another runs and has been told the message
-        Unanswered  // another runs (the lock is held) but did not take the message
+        Told,       // another runs and has answered the message
+        Unanswered  // another runs (the lock is held) but did not answer
     };
-    // Takes the lock or hands message to the program that holds it.
-    Outcome claim(const QString& message);
+    struct Claim {
+        Outcome outcome = Outcome::First;
+        QString reply;  // the running program's answer (Told)
+    };
+    // Takes the lock or hands message (one line) to the program that holds it
+    // and waits up to waitMilliseconds for its one-line answer.
+    Claim claim(const QString& message, int waitMilliseconds = 3000);
 
-    // Called with each line a later start sends.
-    std::function<void(const QString&)> onMessage;
+    // Called with each line a later start sends; returns the answer line.
+    std::function<QString(const QString&)> onMessage;
 
     QString socketPath() const { return m_socketPath; }
 

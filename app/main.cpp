@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "app/Form.h"
+#include "app/OpmlTransfer.h"
 #include "app/ProgramLog.h"
 #include "app/SingleInstance.h"
 #include "platform/ProgramFolder.h"
@@ -33,13 +35,18 @@ void onStopSignal(int /*signal*/) {
 void printHelp() {
     const std::string folder = quillbox::app::logFolder();
     std::printf(
-        "Usage: quillbox [auto | show about] [--log-level LEVEL] | --help | --version\n"
+        "Usage: quillbox [auto | show about] [--log-level LEVEL]\n"
+        "       quillbox --import-opml FILE | --export-opml FILE\n"
+        "       quillbox --help | --version\n"
         "\n"
         "Quillbox brings the news of your RSS feeds and the books of your Tomeport\n"
         "account to your e-book reader.\n"
         "\n"
         "  auto        start hidden in the notification area (used at logon)\n"
         "  show about  show the product and developer notices, then end\n"
+        "  --import-opml FILE  add the feeds of an OPML file to the feed list\n"
+        "  --export-opml FILE  write the feed list to an OPML file\n"
+        "              (both without a window; a running Quillbox does the work)\n"
         "  --log-level LEVEL  how much goes to the log: trace, debug, info (the\n"
         "              default), warn, error or off\n"
         "  --help      show this text\n"
@@ -66,12 +73,52 @@ bool hasDisplay() {
     return false;
 }
 
+// --import-opml / --export-opml: done by the running program when there is
+// one for this data folder (its list and the stored one never differ), else
+// here on the stored list, holding the program's lock meanwhile.
+int runOpmlCommand(std::vector<char*> kept, bool import, const char* file,
+                   quillbox::app::LogLevel level) {
+    int count = static_cast<int>(kept.size());
+    kept.push_back(nullptr);
+    QCoreApplication application(count, kept.data());
+    quillbox::app::openProgramLog(level);
+    const QString path = QFileInfo(QString::fromLocal8Bit(file)).absoluteFilePath();
+    const std::string dataFolder = quillbox::platform::dataFolder();
+    quillbox::app::SingleInstance instance(QString::fromStdString(dataFolder));
+    const QString request =
+        (import ? QStringLiteral("import-opml ") : QStringLiteral("export-opml ")) + path;
+    const quillbox::app::SingleInstance::Claim claim = instance.claim(request, 60000);
+    switch (claim.outcome) {
+        case quillbox::app::SingleInstance::Outcome::Told: {
+            const bool ok = claim.reply.startsWith(QStringLiteral("ok "));
+            const QString text = claim.reply.mid(claim.reply.indexOf(QLatin1Char(' ')) + 1);
+            std::fprintf(ok ? stdout : stderr, "%s\n", text.toLocal8Bit().constData());
+            return ok ? 0 : 1;
+        }
+        case quillbox::app::SingleInstance::Outcome::Unanswered:
+            std::fprintf(stderr,
+                         "quillbox: Quillbox is running for %s but does not answer; nothing "
+                         "was done.\n",
+                         dataFolder.c_str());
+            return 1;
+        case quillbox::app::SingleInstance::Outcome::First:
+            break;
+    }
+    const quillbox::app::OpmlOutcome outcome =
+        import ? quillbox::app::importOpmlIntoStoredList(dataFolder, path)
+               : quillbox::app::exportStoredListToOpml(dataFolder, path);
+    std::fprintf(outcome.ok ? stdout : stderr, "%s\n", outcome.text.toLocal8Bit().constData());
+    return outcome.ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using quillbox::app::LogLevel;
     LogLevel level = LogLevel::Info;
-    std::vector<char*> kept{argv[0]};  // the arguments without --log-level
+    std::vector<char*> kept{argv[0]};  // the arguments without the options below
+    const char* opmlFile = nullptr;
+    bool opmlImport = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--log-level") == 0) {
             const std::optional<LogLevel> named =
@@ -86,6 +133,16 @@ int main(int argc, char** argv) {
             ++i;
             continue;
         }
+        const bool import = std::strcmp(argv[i], "--import-opml") == 0;
+        if (import || std::strcmp(argv[i], "--export-opml") == 0) {
+            if (i + 1 >= argc || opmlFile != nullptr) {
+                std::fprintf(stderr, "quillbox: %s takes one file.\n", argv[i]);
+                return 2;
+            }
+            opmlImport = import;
+            opmlFile = argv[++i];
+            continue;
+        }
         kept.push_back(argv[i]);
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             printHelp();
@@ -95,6 +152,9 @@ int main(int argc, char** argv) {
             std::printf("%s\n", kVersion);
             return 0;
         }
+    }
+    if (opmlFile != nullptr) {
+        return runOpmlCommand(kept, opmlImport, opmlFile, level);
     }
     if (!hasDisplay()) {
         std::fprintf(stderr,
@@ -125,7 +185,7 @@ int main(int argc, char** argv) {
     quillbox::app::SingleInstance instance(QString::fromStdString(dataFolder));
     if (!notices) {
         const bool atLogon = arguments.value(0) == QStringLiteral("auto");
-        switch (instance.claim(atLogon ? QStringLiteral("auto") : QStringLiteral("show"))) {
+        switch (instance.claim(atLogon ? QStringLiteral("auto") : QStringLiteral("show")).outcome) {
             case quillbox::app::SingleInstance::Outcome::First:
                 break;
             case quillbox::app::SingleInstance::Outcome::Told:
@@ -150,12 +210,7 @@ int main(int argc, char** argv) {
         quillbox::app::logError("no language library found; ending");
         return 1;
     }
-    instance.onMessage = [&window](const QString& message) {
-        if (message == QStringLiteral("show")) {
-            quillbox::app::logInfo("brought to the front by a second start");
-            window.bringToFront();
-        }
-    };
+    instance.onMessage = [&window](const QString& line) { return window.instanceMessage(line); };
 
     // SIGTERM and SIGINT close the window like any other way of ending.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
