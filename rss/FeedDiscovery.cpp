@@ -11,24 +11,15 @@
 namespace quillbox::rss {
 namespace {
 
-std::string lower(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
 bool startsWithNoCase(std::string_view text, std::string_view start) {
-    return text.size() >= start.size() && lower(text.substr(0, start.size())) == start;
+    return text.size() >= start.size() && lowerAscii(text.substr(0, start.size())) == start;
 }
 
 // The attribute's value, its name matched in any letter case.
 std::string attributeNoCase(const xmlNode* node, std::string_view name) {
     for (const xmlAttr* attribute = node->properties; attribute != nullptr;
          attribute = attribute->next) {
-        if (lower(reinterpret_cast<const char*>(attribute->name)) == name) {
+        if (lowerAscii(reinterpret_cast<const char*>(attribute->name)) == name) {
             return textOf(reinterpret_cast<const xmlNode*>(attribute));
         }
     }
@@ -46,7 +37,7 @@ bool hasToken(std::string_view list, std::string_view token) {
         if (end == std::string_view::npos) {
             end = list.size();
         }
-        if (lower(list.substr(start, end - start)) == token) {
+        if (lowerAscii(list.substr(start, end - start)) == token) {
             return true;
         }
         at = end;
@@ -55,7 +46,7 @@ bool hasToken(std::string_view list, std::string_view token) {
 }
 
 bool isFeedMediaType(std::string_view type) {
-    const std::string bare = lower(trimmed(type.substr(0, type.find(';'))));
+    const std::string bare = lowerAscii(trimmed(type.substr(0, type.find(';'))));
     return bare == "application/rss+xml" || bare == "application/atom+xml";
 }
 
@@ -73,7 +64,7 @@ const xmlNode* nextInDocument(const xmlNode* node) {
 }  // namespace
 
 bool looksLikeHtmlPage(std::string_view body, std::string_view contentType) {
-    if (lower(contentType).find("html") != std::string::npos) {
+    if (lowerAscii(contentType).find("html") != std::string::npos) {
         return true;
     }
     std::string_view text = body;
@@ -113,7 +104,7 @@ DeclaredFeed declaredFeed(std::string_view body, std::string_view contentType,
     }
     for (const xmlNode* node = xmlDocGetRootElement(doc.get()); node != nullptr;
          node = nextInDocument(node)) {
-        if (!isElement(node) || lower(localName(node)) != "link" ||
+        if (!isElement(node) || lowerAscii(localName(node)) != "link" ||
             !hasToken(attributeNoCase(node, "rel"), "alternate") ||
             !isFeedMediaType(attributeNoCase(node, "type"))) {
             continue;

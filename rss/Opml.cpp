@@ -43,25 +43,6 @@
 namespace quillbox::rss {
 namespace {
 
-xmlParserInputPtr refuseExternal(const char* /*url*/, const char* /*id*/,
-                                 xmlParserCtxtPtr /*context*/) {
-    return nullptr;
-}
-
-// Keeps libxml2 from opening anything while the file is parsed.
-class NoExternalLoads {
-  public:
-    NoExternalLoads() : m_previous(xmlGetExternalEntityLoader()) {
-        xmlSetExternalEntityLoader(refuseExternal);
-    }
-    ~NoExternalLoads() { xmlSetExternalEntityLoader(m_previous); }
-    NoExternalLoads(const NoExternalLoads&) = delete;
-    NoExternalLoads& operator=(const NoExternalLoads&) = delete;
-
-  private:
-    xmlExternalEntityLoader m_previous;
-};
-
 struct ParserContextFree {
     void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
 };

@@ -9,15 +9,6 @@
 namespace quillbox::rss {
 namespace {
 
-std::string lower(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
 // Percent-escapes what a URI may not hold as it is: blanks, quotes, control
 // and non-ASCII bytes.
 std::string escapeForUri(std::string_view text) {
@@ -234,7 +225,7 @@ std::string escapedUrl(std::string_view url) {
 }
 
 bool isHttpUrl(std::string_view url) {
-    const std::string start = lower(url.substr(0, 8));
+    const std::string start = lowerAscii(url.substr(0, 8));
     return start.rfind("http://", 0) == 0 || start.rfind("https://", 0) == 0;
 }
 
@@ -255,14 +246,14 @@ std::string normalisedUrl(std::string_view url) {
     std::string scheme;
     const std::size_t marker = rest.find("://");
     if (marker != std::string_view::npos && hasScheme(rest.substr(0, marker + 1))) {
-        scheme = lower(rest.substr(0, marker));
+        scheme = lowerAscii(rest.substr(0, marker));
         rest = rest.substr(marker + 3);
     }
     std::size_t hostEnd = rest.find_first_of("/?");
     if (hostEnd == std::string_view::npos) {
         hostEnd = rest.size();
     }
-    std::string host = lower(rest.substr(0, hostEnd));
+    std::string host = lowerAscii(rest.substr(0, hostEnd));
     std::string path(rest.substr(hostEnd));
     if (host.size() > 3 && host.compare(host.size() - 3, 3, ":80") == 0 &&
         (scheme == "http" || scheme.empty())) {
@@ -285,6 +276,15 @@ std::string normalisedUrl(std::string_view url) {
         out = scheme + "://";
     }
     return out + host + path + tail;
+}
+
+std::string lowerAscii(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
 }
 
 }  // namespace quillbox::rss

@@ -31,4 +31,7 @@ std::string fetchableUrl(std::string_view typed);
 // host, no default port, no fragment, no trailing '/'.
 std::string normalisedUrl(std::string_view url);
 
+// The text with A-Z made a-z; every other byte kept.
+std::string lowerAscii(std::string_view text);
+
 }  // namespace quillbox::rss

@@ -25,20 +25,6 @@ xmlParserInputPtr refuseExternal(const char* /*url*/, const char* /*id*/,
     return nullptr;
 }
 
-// Keeps libxml2 from opening anything while one document is parsed.
-class NoExternalLoads {
-  public:
-    NoExternalLoads() : m_previous(xmlGetExternalEntityLoader()) {
-        xmlSetExternalEntityLoader(refuseExternal);
-    }
-    ~NoExternalLoads() { xmlSetExternalEntityLoader(m_previous); }
-    NoExternalLoads(const NoExternalLoads&) = delete;
-    NoExternalLoads& operator=(const NoExternalLoads&) = delete;
-
-  private:
-    xmlExternalEntityLoader m_previous;
-};
-
 void appendCodePoint(std::string& out, unsigned long code) {
     if (code < 0x80) {
         out += static_cast<char>(code);
@@ -385,6 +371,14 @@ void appendEscapedHtml(std::string& out, std::string_view text, bool attribute) 
                 out += c;
         }
     }
+}
+
+NoExternalLoads::NoExternalLoads() : m_previous(xmlGetExternalEntityLoader()) {
+    xmlSetExternalEntityLoader(refuseExternal);
+}
+
+NoExternalLoads::~NoExternalLoads() {
+    xmlSetExternalEntityLoader(m_previous);
 }
 
 }  // namespace quillbox::rss

@@ -2,6 +2,7 @@
 // libxml2 documents as the feed parser uses them: parsed safely, walked by
 // local name, and written back out as HTML text.
 
+#include <libxml/parser.h>
 #include <libxml/tree.h>
 
 #include <memory>
@@ -53,5 +54,18 @@ std::string childrenAsHtml(const xmlNode* node);
 
 // Text escaped for HTML content and attribute values.
 void appendEscapedHtml(std::string& out, std::string_view text, bool attribute);
+
+// Keeps libxml2 from opening anything (external entities, DTDs) while one
+// document is parsed; the previous loader comes back when it goes.
+class NoExternalLoads {
+  public:
+    NoExternalLoads();
+    ~NoExternalLoads();
+    NoExternalLoads(const NoExternalLoads&) = delete;
+    NoExternalLoads& operator=(const NoExternalLoads&) = delete;
+
+  private:
+    xmlExternalEntityLoader m_previous;
+};
 
 }  // namespace quillbox::rss

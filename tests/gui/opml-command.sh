@@ -4,18 +4,7 @@
 # Usage: opml-command.sh PROGRAM
 set -euo pipefail
 program=$1
-work=$(mktemp -d)
-running=""
-cleanup() {
-  [ -n "$running" ] && kill -KILL "$running" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/home" "$work/runtime"
-chmod 700 "$work/runtime"
-export QUILLBOX_HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
-export XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen
-fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "$0")/../support/program-env.sh"
 outline() { printf '<outline type="rss" text="%s" xmlUrl="%s"/>' "$1" "$2"; }
 {
   echo '<?xml version="1.0" encoding="UTF-8"?><opml version="1.0"><body>'
@@ -38,10 +27,7 @@ if said=$("$program" --import-opml "$work/missing.opml" 2>&1); then fail "a miss
 # A running Quillbox does the work itself, so its list and the stored one agree.
 "$program" >"$work/running.out" 2>&1 &
 running=$!
-for _ in $(seq 100); do
-  grep -q starting "$work/state/quillbox/quillbox.log" 2>/dev/null && break
-  sleep 0.1
-done
+wait_for_log starting
 sleep 1
 sed 's/two.example/three.example/' "$work/first.opml" >"$work/second.opml"
 said=$("$program" --import-opml "$work/second.opml") || fail "import through the program: $said"
