@@ -34,8 +34,10 @@ void TForm1::CopyTimerTimer() {
     if (!isEnabled()) {
         return;  // another action runs
     }
+    // The scan runs to its end without processing messages, so nothing can
+    // start meanwhile; the window stays enabled, which keeps the keyboard
+    // where the user has it (disabling a window takes its focus away).
     CopyTimer.setEnabled(false);
-    setEnabled(false);
     const std::vector<platform::Drive> drives = platform::readDriveTable();
     int taken = 0;
     for (int d = kFirstDrive; d <= kLastDrive && taken == 0; ++d) {
@@ -71,7 +73,6 @@ void TForm1::CopyTimerTimer() {
         logInfo(std::string("reader found on drive ") + static_cast<char>('A' + taken));
     }
     CopyTimer.setEnabled(true);
-    setEnabled(true);
 }
 
 }  // namespace quillbox::app

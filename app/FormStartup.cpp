@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
@@ -109,6 +110,17 @@ void TForm1::FormCreate() {
     ImageTop = geometry.ImageTop;
     resize(screen);
     createControls();
+    // The message and copy boxes show while an operation has the window
+    // disabled; their texts keep their normal colour so they stay readable.
+    for (std::string_view name : {"ErrorPanel", "CopyPanel"}) {
+        for (QLabel* text :
+             control(name) != nullptr ? control(name)->findChildren<QLabel*>() : QList<QLabel*>()) {
+            QPalette palette = text->palette();
+            palette.setColor(QPalette::Disabled, QPalette::WindowText,
+                             palette.color(QPalette::Active, QPalette::WindowText));
+            text->setPalette(palette);
+        }
+    }
     m_progress =
         std::make_unique<QtProgressBar>(qobject_cast<QProgressBar*>(control("ProgressBar1")));
     m_percent = std::make_unique<QtLabel>(label("Label19"));

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -74,6 +78,23 @@ TEST_F(ReaderDetectionTest, NoDriveOrNoMarkerMeansNoReaderAndABusyWindowIsLeftAl
     window.setEnabled(true);
     advance(1102);  // the timer's own tick
     EXPECT_EQ(window.ReaderDrive, kE);
+}
+
+TEST_F(ReaderDetectionTest, TheScanLeavesTheKeyboardWhereTheUserHasIt) {
+    app::TForm1& window = toMenu();
+    window.show();
+    QApplication::setActiveWindow(&window);
+    window.SetScreenPanel(window.control("RSSPanel"));
+    window.RSSAddClick();  // the address line opens with the keyboard
+    auto* edit = qobject_cast<QLineEdit*>(window.control("RSSEdit"));
+    ASSERT_TRUE(edit->hasFocus());
+    advance(5 * 1102);
+    EXPECT_TRUE(edit->isVisible());
+    EXPECT_TRUE(edit->hasFocus());
+    // The message box reads as clearly while an operation disables the window.
+    const QPalette message = window.label("Label29")->palette();
+    EXPECT_EQ(message.color(QPalette::Disabled, QPalette::WindowText),
+              message.color(QPalette::Active, QPalette::WindowText));
 }
 
 }  // namespace quillbox::test
